@@ -1,0 +1,24 @@
+// Minimal MD5 (RFC 1321) for the APE descriptor checksum.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace quintrel::mac {
+
+class Md5 {
+public:
+    Md5();
+    void update(const void* data, std::size_t n);
+    std::array<std::uint8_t, 16> finish();
+
+private:
+    void block(const std::uint8_t* p);
+    std::uint32_t h_[4];
+    std::uint64_t length_ = 0;
+    std::uint8_t buf_[64];
+    std::size_t used_ = 0;
+};
+
+} // namespace quintrel::mac
