@@ -1,0 +1,8 @@
+#include "CAudioPage.h"
+
+#include "Look.h"
+
+CAudioPage::CAudioPage(QWidget* parent) : QWidget(parent) {
+    setObjectName(QString::number(IDD));
+    look::ApplyPageColour(this);
+}
