@@ -1,4 +1,5 @@
 #include "ComponentRegistry.h"
+#include "ControlHost.h"
 #include "Dispatch.h"
 #include "DispatchArgs.h"
 #include "QtControlSite.h"
@@ -186,4 +187,29 @@ TEST(ComponentRegistry, SelfRegistrationOfFilesThatAreNotComponents) {
     EXPECT_EQ(RegisterServer(dir.filePath(QStringLiteral("missing.so")).toStdString()),
               SelfRegistration::NotLoadable);
     EXPECT_EQ(RegisterServer(QUINTREL_PLAIN_LIBRARY), SelfRegistration::NoEntryPoint);
+}
+
+TEST(ControlHost, HostsAComponentAndDeliversItsEvents) {
+    ASSERT_EQ(RegisterServer(QUINTREL_TEST_COMPONENT), SelfRegistration::Called);
+    platform::ControlHost host;
+    std::vector<std::int32_t> received;
+    ASSERT_EQ(host.Create(CLSID_TestComponent,
+                          [&](DISPID id, std::vector<Variant>& args) {
+                              if (id == 7)
+                                  received.push_back(args.at(0).AsI4());
+                          }),
+              S_OK);
+    Variant result;
+    ASSERT_EQ(host.Call(1, {Variant::Missing()}, &result), S_OK);
+    EXPECT_EQ(result.AsStr(), "missing");
+    ASSERT_EQ(host.Call(2, {Variant::I4(5)}), S_OK);
+    QElapsedTimer t;
+    t.start();
+    while (received.empty() && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(received, std::vector<std::int32_t>{5});
+    // Once released, a call is refused and nothing more arrives.
+    host.Release();
+    EXPECT_EQ(host.Call(1), E_UNEXPECTED);
+    EXPECT_EQ(host.Create(MakeGuid("{00000000-1111-2222-3333-444444444444}")), REGDB_E_CLASSNOTREG);
 }
