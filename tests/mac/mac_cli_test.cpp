@@ -175,6 +175,10 @@ struct Format {
     int bits;
 };
 
+void PrintTo(const Format& f, std::ostream* os) {
+    *os << f.channels << "ch/" << f.bits << "bit";
+}
+
 class MacFormats : public MacTest, public ::testing::WithParamInterface<Format> {};
 
 TEST_P(MacFormats, RoundTripsMusicAtEveryLevel) {
@@ -197,6 +201,10 @@ struct SignalCase {
     Format format;
     std::size_t blocks;
 };
+
+void PrintTo(const SignalCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MacSignals : public MacTest, public ::testing::WithParamInterface<SignalCase> {};
 
