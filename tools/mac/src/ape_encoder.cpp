@@ -262,6 +262,15 @@ inline void adapt(std::int16_t* c, const std::int16_t* a, int order, int sign) {
 
 } // namespace
 
+// The filter loops are plain int16 code; on x86-64 an AVX2 clone is built next to the
+// baseline one and picked at load time, which roughly halves the time of the long filters.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) &&                            \
+    !defined(__SANITIZE_ADDRESS__)
+#define MAC_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define MAC_VECTOR_CLONES
+#endif
+
 // NN filter, encoder side: turns the signal into the residual the decoder's filter turns
 // back. History and adaptation vectors slide through a buffer that is rewound (the last
 // `order` entries copied to the front) when full, so the hot loops see contiguous arrays.
@@ -271,7 +280,7 @@ public:
         : order_(order), shift_(shift), coeffs_(order, 0), delay_(kWindow + order, 0),
           adapt_(kWindow + order, 0), pos_(order) {}
 
-    void compress(std::int32_t* data, std::size_t n) {
+    MAC_VECTOR_CLONES void compress(std::int32_t* data, std::size_t n) {
         const int order = order_;
         const std::int64_t round = std::int64_t{1} << (shift_ - 1);
         std::int16_t* coeffs = coeffs_.data();
