@@ -15,6 +15,7 @@ so an encoder cannot model the signal differently.
 """
 import argparse
 import os
+import resource
 import shutil
 import subprocess
 import sys
@@ -54,20 +55,25 @@ def make_inputs(work):
            "0.25*sin(2*PI*220*t)+0.15*sin(2*PI*277*t)*(0.6+0.4*sin(2*PI*0.5*t))+0.1*sin(2*PI*1650*t)|"
            "0.25*sin(2*PI*330*t)+0.15*sin(2*PI*415*t)*(0.6+0.4*cos(2*PI*0.7*t))+0.08*sin(2*PI*2475*t)"
            ":s=44100:d=120",
-           "-f", "lavfi", "-i", "anoisesrc=c=pink:a=0.05:d=120:r=44100",
+           "-f", "lavfi", "-i", "anoisesrc=c=pink:a=0.05:d=120:r=44100:seed=1",
            "-filter_complex", "[1]aformat=channel_layouts=stereo[n];[0][n]amix=inputs=2:normalize=0",
            "-c:a", "pcm_s16le", synth)
     return [("real music", music, True), ("synthetic", synth, False)]
 
 
 def best_time(cmd, runs):
-    best = None
+    """Best wall-clock and best CPU (user + system) seconds over `runs` runs."""
+    wall = cpu = None
     for _ in range(runs):
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
         t0 = time.perf_counter()
         run(cmd)
         dt = time.perf_counter() - t0
-        best = dt if best is None else min(best, dt)
-    return best
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        dc = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+        wall = dt if wall is None else min(wall, dt)
+        cpu = dc if cpu is None else min(cpu, dc)
+    return wall, cpu
 
 
 def decoded_equal(ape, wav, work):
@@ -94,7 +100,7 @@ def main():
     try:
         for name, wav, goals in make_inputs(work):
             flac = os.path.join(work, "ref.flac")
-            flac_time = best_time(["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", wav,
+            flac_time, flac_cpu = best_time(["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", wav,
                                    "-c:a", "flac", "-compression_level", "8", flac], args.runs)
             flac_size = os.path.getsize(flac)
             secs = float(subprocess.run(["ffprobe", "-v", "error", "-show_entries",
@@ -102,15 +108,18 @@ def main():
                                         capture_output=True, text=True, check=True).stdout)
             print(f"\n{name}: {os.path.getsize(wav)} bytes WAV, {secs:.1f} s of audio"
                   f"{'' if goals else ' (reference only, no goals)'}")
-            print(f"  {'encoder':<10} {'bytes':>10} {'size/FLAC':>10} {'seconds':>8} {'time/FLAC':>10}")
-            print(f"  {'FLAC -8':<10} {flac_size:>10} {1.0:>10.4f} {flac_time:>8.3f} {1.0:>10.3f}")
+            print(f"  {'encoder':<10} {'bytes':>10} {'size/FLAC':>10} {'wall s':>8} {'wall/FLAC':>10}"
+                  f" {'cpu s':>8} {'cpu/FLAC':>9}")
+            print(f"  {'FLAC -8':<10} {flac_size:>10} {1.0:>10.4f} {flac_time:>8.3f} {1.0:>10.3f}"
+                  f" {flac_cpu:>8.3f} {1.0:>9.3f}")
             for level in LEVELS:
                 ape = os.path.join(work, f"out{level}.ape")
-                t = best_time([mac, wav, ape, f"-c{level}"], args.runs)
+                t, cpu = best_time([mac, wav, ape, f"-c{level}"], args.runs)
                 size = os.path.getsize(ape)
                 ok = decoded_equal(ape, wav, work)
                 print(f"  {'-c' + str(level):<10} {size:>10} {size / flac_size:>10.4f} {t:>8.3f}"
-                      f" {t / flac_time:>10.3f}{'' if ok else '  DECODE MISMATCH'}")
+                      f" {t / flac_time:>10.3f} {cpu:>8.3f} {cpu / flac_cpu:>9.3f}"
+                      f"{'' if ok else '  DECODE MISMATCH'}")
                 if not ok:
                     failures.append(f"{name}: -c{level} does not decode bit-exactly")
                 if not goals:
