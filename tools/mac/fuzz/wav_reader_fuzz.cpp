@@ -1,6 +1,7 @@
 // libFuzzer harness for the WAV reader. Whatever the input, parsing must either throw
 // WavError or describe audio that lies inside the buffer; accepted audio is then
 // converted and pushed through the frame encoder.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
