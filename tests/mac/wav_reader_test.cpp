@@ -90,6 +90,7 @@ TEST(WavReader, RejectsMalformedFiles) {
     const std::vector<Bad> cases = {
         {"empty file", {}, "too short"},
         {"header cut inside fmt", truncatedHeader, "truncated fmt"},
+        {"cut inside a chunk header", Bytes(good.begin(), good.begin() + 16), "chunk header"},
         {"not RIFF", badMagic, "RIFF"},
         {"not WAVE", notWave, "RIFF"},
         {"big-endian RIFX", rifx, "RIFX"},

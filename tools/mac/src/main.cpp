@@ -37,7 +37,8 @@ const char kUsage[] =
     "  -c4000  extra high  adds 256-tap and 32-tap adaptive filters; smallest, slowest\n"
     "\n"
     "The output is written to a temporary file next to OUTPUT and renamed when complete;\n"
-    "on any error or interruption no output file is left behind.\n"
+    "on any error or interruption no output file is left behind. A WAV without samples\n"
+    "is refused (an APE file cannot hold zero frames).\n"
     "Exit status: 0 on success, 1 on an input or output error, 2 on a usage error.\n";
 
 // Path of the temporary output, for the signal handler. Written before the handler can

@@ -177,6 +177,8 @@ WavLayout parseWav(const ByteSource& src) {
             break;
     }
 
+    if ((!haveFmt || !haveData) && pos < size)
+        throw WavError("truncated WAV: the file ends inside a chunk header");
     if (!haveFmt)
         throw WavError("WAV has no fmt chunk");
     if (!haveData)
