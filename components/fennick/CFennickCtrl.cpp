@@ -3,19 +3,750 @@
 
 #include "FennickIds.h"
 
+#include "Catalog.h"
 #include "ControlObject.h"
+#include "MediaProbe.h"
+#include "MediaWriter.h"
+#include "Overlay.h"
+#include "PrxProfile.h"
+
+#include <atomic>
+#include <cmath>
+#include <mutex>
+#include <optional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace fennick {
 namespace {
 
 using namespace automation;
 
-class CFennickCtrl final : public ControlObject {
+// MediaProfiles, VideoCompressors and AudioCompressors: read-only lists.
+class CNameList final : public IDispatch {
+    AUTOMATION_REFCOUNTED
 public:
-    HRESULT Invoke(DISPID, std::uint16_t, std::vector<Variant>&, Variant*) override {
+    enum class Kind { Profiles, Compressors };
+    CNameList(Kind kind, std::vector<std::string> names, std::vector<bool> settings = {})
+        : kind_(kind), names_(std::move(names)), settings_(std::move(settings)) {
+        ModuleLocks()++;
+    }
+
+    HRESULT QueryInterface(const IID& iid, void** object) override {
+        if (!object)
+            return E_POINTER;
+        if (iid != IID_IUnknown && iid != IID_IDispatch) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        *object = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+
+    HRESULT Invoke(DISPID id, std::uint16_t, std::vector<Variant>& args, Variant* result) override {
+        DispatchArgs a(args);
+        if (id == dispid::ListCount) {
+            SetResult(result, Variant::I2(static_cast<std::int16_t>(names_.size())));
+            return S_OK;
+        }
+        if (kind_ == Kind::Profiles && id == dispid::ProfileNameAt)
+            return NameAt(a, result);
+        if (kind_ == Kind::Compressors) {
+            switch (id) {
+            case dispid::CompressorNameAt:
+                return NameAt(a, result);
+            case dispid::CompressorIndexOfName: {
+                std::string name;
+                if (HRESULT hr = a.Str(0, name); Failed(hr))
+                    return hr;
+                std::int16_t index = -1;
+                for (std::size_t i = 0; i < names_.size(); ++i)
+                    if (names_[i] == name) {
+                        index = static_cast<std::int16_t>(i);
+                        break;
+                    }
+                SetResult(result, Variant::I2(index));
+                return S_OK;
+            }
+            case dispid::CompressorShowPropertyPage: {
+                // The control has no window of its own: its compressors keep
+                // the settings chosen for them, and no page is shown.
+                std::int16_t index = 0;
+                if (HRESULT hr = a.I2(0, index); Failed(hr))
+                    return hr;
+                SetResult(result, Variant::Bool(false));
+                return S_OK;
+            }
+            default:
+                break;
+            }
+        }
         return DISP_E_MEMBERNOTFOUND;
     }
+
+private:
+    ~CNameList() { ModuleLocks()--; }
+
+    HRESULT NameAt(DispatchArgs& a, Variant* result) {
+        std::int16_t index = 0;
+        if (HRESULT hr = a.I2(0, index); Failed(hr))
+            return hr;
+        if (index < 0 || static_cast<std::size_t>(index) >= names_.size())
+            return DISP_E_BADINDEX;
+        SetResult(result, Variant::Str(names_[static_cast<std::size_t>(index)]));
+        return S_OK;
+    }
+
+    Kind kind_;
+    std::vector<std::string> names_;
+    std::vector<bool> settings_;
 };
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+struct DiscPreset {
+    const char* format;
+    const char* vcodec;
+    const char* acodec;
+    int width, height, rateNum, rateDen, gop;
+    std::int64_t vbitrate, maxrate, minrate, bufsize;
+    int abitrate, arate;
+    const char* packetSize;
+    const char* muxRate; // empty: the muxer's own
+    bool scanOffset;
+    const char* preload;
+};
+
+// The standard disc formats: frame sizes, rates, bitrates, buffer sizes and
+// program-stream packing of VCD, SVCD and DVD.
+const DiscPreset kDiscPresets[6] = {
+    {"vcd", "mpeg1video", "mp2", 352, 288, 25, 1, 15, 1150000, 1150000, 1150000, 327680, 224000,
+     44100, "2324", "1411200", false, "440000"},
+    {"vcd", "mpeg1video", "mp2", 352, 240, 30000, 1001, 18, 1150000, 1150000, 1150000, 327680,
+     224000, 44100, "2324", "1411200", false, "440000"},
+    {"svcd", "mpeg2video", "mp2", 480, 576, 25, 1, 15, 2040000, 2516000, 0, 1835008, 224000, 44100,
+     "2324", "", true, ""},
+    {"svcd", "mpeg2video", "mp2", 480, 480, 30000, 1001, 18, 2040000, 2516000, 0, 1835008, 224000,
+     44100, "2324", "", true, ""},
+    {"dvd", "mpeg2video", "ac3", 720, 576, 25, 1, 15, 6000000, 9000000, 0, 1835008, 448000, 48000,
+     "2048", "10080000", false, ""},
+    {"dvd", "mpeg2video", "ac3", 720, 480, 30000, 1001, 18, 6000000, 9000000, 0, 1835008, 448000,
+     48000, "2048", "10080000", false, ""},
+};
+
+class CFennickCtrl final : public ControlObject {
+public:
+    ~CFennickCtrl() override { StopWorker(); }
+
+    HRESULT Invoke(DISPID id, std::uint16_t flags, std::vector<Variant>& args,
+                   Variant* result) override;
+
+protected:
+    HRESULT OnDestroy() override {
+        StopWorker();
+        return S_OK;
+    }
+
+private:
+    HRESULT Property(DISPID id, std::uint16_t flags, DispatchArgs& a, Variant* result);
+    bool StartWrite(WriteSpec spec);
+    bool CheckOutput(const std::string& output);
+    bool BuildVideoSpec(WriteSpec& spec);
+    void SetOverlay(const std::string& path, int left, int top, std::uint32_t key, int level);
+    void StopWorker();
+
+    // Properties (user-interface thread).
+    std::int16_t mediaProfileIndex_ = -1;
+    std::int16_t videoCompressorIndex_ = 0, audioCompressorIndex_ = 0;
+    bool videoCompressorOn_ = false, audioCompressorOn_ = false;
+    std::int16_t outputWidth_ = 0, outputHeight_ = 0;
+    std::int32_t outputKind_ = kAvi;
+    float outputFrameRate_ = 0;
+    std::int32_t mpegVbrLevel_ = 90;
+    bool mpegVbrOn_ = false;
+    std::int32_t mpegVideoKbps_ = 1150, mpegAudioKbps_ = 224;
+    std::string mediaProfileFile_;
+    std::int32_t customMpegType_ = 0;
+
+    std::optional<InputClip> videoIn_, audioIn_;
+
+    // The write: one at a time, on its own thread.
+    std::thread worker_;
+    std::atomic<bool> abort_{false};
+    std::atomic<bool> busy_{false};
+    std::atomic<std::uint64_t> job_{0};
+    std::mutex errorMutex_;
+    std::string lastError_;
+
+    // The picture laid over the video; read by the writing thread.
+    std::mutex overlayMutex_;
+    std::shared_ptr<const OverlayImage> overlay_;
+    std::string overlayKey_;
+
+    void SetLastError(std::string e) {
+        std::lock_guard lock(errorMutex_);
+        lastError_ = std::move(e);
+    }
+    std::string LastError() {
+        std::lock_guard lock(errorMutex_);
+        return lastError_;
+    }
+};
+
+HRESULT CFennickCtrl::Property(DISPID id, std::uint16_t flags, DispatchArgs& a, Variant* result) {
+    const bool put = flags & DISPATCH_PROPERTYPUT;
+    auto shortProp = [&](std::int16_t& field) -> HRESULT {
+        if (put)
+            return a.I2(0, field);
+        SetResult(result, Variant::I2(field));
+        return S_OK;
+    };
+    auto longProp = [&](std::int32_t& field) -> HRESULT {
+        if (put)
+            return a.I4(0, field);
+        SetResult(result, Variant::I4(field));
+        return S_OK;
+    };
+    auto boolProp = [&](bool& field) -> HRESULT {
+        if (put)
+            return a.Bool(0, field);
+        SetResult(result, Variant::Bool(field));
+        return S_OK;
+    };
+    switch (id) {
+    case dispid::MediaProfileIndex:
+        return shortProp(mediaProfileIndex_);
+    case dispid::VideoCompressorIndex:
+        return shortProp(videoCompressorIndex_);
+    case dispid::AudioCompressorIndex:
+        return shortProp(audioCompressorIndex_);
+    case dispid::VideoCompressorOn:
+        return boolProp(videoCompressorOn_);
+    case dispid::AudioCompressorOn:
+        return boolProp(audioCompressorOn_);
+    case dispid::OutputHeight:
+        return shortProp(outputHeight_);
+    case dispid::OutputWidth:
+        return shortProp(outputWidth_);
+    case dispid::OutputKind:
+        return longProp(outputKind_);
+    case dispid::OutputFrameRate:
+        if (put)
+            return a.R4(0, outputFrameRate_);
+        SetResult(result, Variant::R4(outputFrameRate_));
+        return S_OK;
+    case dispid::MpegVbrLevel:
+        return longProp(mpegVbrLevel_);
+    case dispid::MpegVbrOn:
+        return boolProp(mpegVbrOn_);
+    case dispid::MpegVideoKbps:
+        return longProp(mpegVideoKbps_);
+    case dispid::MpegAudioKbps:
+        return longProp(mpegAudioKbps_);
+    case dispid::MediaProfileFile:
+        if (put)
+            return a.Str(0, mediaProfileFile_);
+        SetResult(result, Variant::Str(mediaProfileFile_));
+        return S_OK;
+    case dispid::CustomMpegType:
+        return longProp(customMpegType_);
+    case dispid::LastError:
+        if (put)
+            return CTL_E_SETNOTSUPPORTED;
+        SetResult(result, Variant::Str(LastError()));
+        return S_OK;
+    default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+}
+
+HRESULT CFennickCtrl::Invoke(DISPID id, std::uint16_t flags, std::vector<Variant>& args,
+                             Variant* result) {
+    DispatchArgs a(args);
+    switch (id) {
+    case dispid::MediaProfiles: {
+        std::vector<std::string> names;
+        for (const MediaProfile& p : MediaProfiles())
+            names.push_back(p.name);
+        ComPtr<IDispatch> list =
+            ComPtr<IDispatch>::Attach(new CNameList(CNameList::Kind::Profiles, names));
+        SetResult(result, Variant::Dispatch(list.Get()));
+        return S_OK;
+    }
+    case dispid::VideoCompressors:
+    case dispid::AudioCompressors: {
+        std::vector<std::string> names;
+        std::vector<bool> settings;
+        for (const Compressor& c :
+             id == dispid::VideoCompressors ? VideoCompressors() : AudioCompressors()) {
+            names.push_back(c.name);
+            settings.push_back(c.hasSettings);
+        }
+        ComPtr<IDispatch> list =
+            ComPtr<IDispatch>::Attach(new CNameList(CNameList::Kind::Compressors, names, settings));
+        SetResult(result, Variant::Dispatch(list.Get()));
+        return S_OK;
+    }
+    case dispid::QueryDuration:
+    case dispid::QueryVideoHeight:
+    case dispid::QueryVideoWidth:
+    case dispid::QueryFrameRate: {
+        std::string file;
+        if (HRESULT hr = a.Str(0, file); Failed(hr))
+            return hr;
+        const ProbeResult p = Probe(file);
+        if (id == dispid::QueryDuration)
+            SetResult(result, Variant::R8(p.duration));
+        else if (id == dispid::QueryVideoHeight)
+            SetResult(result, Variant::I2(static_cast<std::int16_t>(std::min(p.height, 32767))));
+        else if (id == dispid::QueryVideoWidth)
+            SetResult(result, Variant::I2(static_cast<std::int16_t>(std::min(p.width, 32767))));
+        else
+            SetResult(result, Variant::R8(p.frameRate));
+        return S_OK;
+    }
+    case dispid::ClearInputs:
+        videoIn_.reset();
+        audioIn_.reset();
+        {
+            std::lock_guard lock(overlayMutex_);
+            overlay_.reset();
+            overlayKey_.clear();
+        }
+        return S_OK;
+    case dispid::SetVideoInput:
+    case dispid::SetAudioInput: {
+        InputClip clip;
+        std::int16_t fit = 0;
+        HRESULT hr = a.Str(0, clip.path);
+        if (Succeeded(hr))
+            hr = a.R8(1, clip.start);
+        if (Succeeded(hr))
+            hr = a.R8(2, clip.stop);
+        if (Succeeded(hr) && id == dispid::SetVideoInput)
+            hr = a.I2(3, fit);
+        if (Failed(hr))
+            return hr;
+        clip.fit = fit;
+        if (!std::isfinite(clip.start) || clip.start < 0)
+            clip.start = 0;
+        if (!std::isfinite(clip.stop) || clip.stop < 0)
+            clip.stop = 0;
+        const bool ok = !clip.path.empty() && (clip.stop == 0 || clip.stop > clip.start);
+        if (ok)
+            (id == dispid::SetVideoInput ? videoIn_ : audioIn_) = clip;
+        SetResult(result, Variant::Bool(ok));
+        return S_OK;
+    }
+    case dispid::WriteWaveFile: {
+        std::string output;
+        std::int16_t channels = 0, bytes = 0;
+        std::int32_t rate = 0;
+        HRESULT hr = a.Str(0, output);
+        if (Succeeded(hr))
+            hr = a.I2(1, channels);
+        if (Succeeded(hr))
+            hr = a.I4(2, rate);
+        if (Succeeded(hr))
+            hr = a.I2(3, bytes);
+        if (Failed(hr))
+            return hr;
+        if (channels < 1 || channels > 2 || rate < 1000 || rate > 192000 || bytes < 1 ||
+            bytes > 2) {
+            SetLastError("unsupported WAV format");
+            SetResult(result, Variant::Bool(false));
+            return S_OK;
+        }
+        WriteSpec spec;
+        spec.output = output;
+        spec.format = "wav";
+        spec.writeAudio = true;
+        spec.audioIn = audioIn_ ? audioIn_ : videoIn_;
+        spec.audio.encoder = bytes == 1 ? "pcm_u8" : "pcm_s16le";
+        spec.audio.channels = channels;
+        spec.audio.sampleRate = rate;
+        SetResult(result, Variant::Bool(StartWrite(std::move(spec))));
+        return S_OK;
+    }
+    case dispid::WriteMediaAudioFile: {
+        std::string output;
+        if (HRESULT hr = a.Str(0, output); Failed(hr))
+            return hr;
+        const auto& profiles = MediaProfiles();
+        const int index = mediaProfileIndex_ < 0 ? DefaultAudioProfile() : mediaProfileIndex_;
+        if (index >= static_cast<int>(profiles.size())) {
+            SetLastError("no media profile " + std::to_string(index));
+            SetResult(result, Variant::Bool(false));
+            return S_OK;
+        }
+        const MediaProfile& p = profiles[static_cast<std::size_t>(index)];
+        WriteSpec spec;
+        spec.output = output;
+        spec.format = "asf";
+        spec.writeAudio = true;
+        spec.audioIn = audioIn_ ? audioIn_ : videoIn_;
+        spec.audio.encoder = "wmav2";
+        spec.audio.channels = p.channels;
+        spec.audio.sampleRate = p.sampleRate;
+        spec.audio.bitRate = p.audioKbps * 1000LL;
+        SetResult(result, Variant::Bool(StartWrite(std::move(spec))));
+        return S_OK;
+    }
+    case dispid::WriteVideoFile: {
+        WriteSpec spec;
+        if (HRESULT hr = a.Str(0, spec.output); Failed(hr))
+            return hr;
+        const bool ok = BuildVideoSpec(spec) && StartWrite(std::move(spec));
+        SetResult(result, Variant::Bool(ok));
+        return S_OK;
+    }
+    case dispid::AbortWrite:
+        StopWorker();
+        return S_OK;
+    case dispid::OverlayPicture: {
+        std::string picture;
+        std::int16_t left = 0, top = 0, level = 100;
+        std::int32_t key = 0;
+        HRESULT hr = a.Str(0, picture);
+        if (Succeeded(hr))
+            hr = a.I2(1, left);
+        if (Succeeded(hr))
+            hr = a.I2(2, top);
+        if (Succeeded(hr))
+            hr = a.I4(3, key);
+        if (Succeeded(hr))
+            hr = a.I2(4, level);
+        if (Failed(hr))
+            return hr;
+        SetOverlay(picture, left, top, static_cast<std::uint32_t>(key), level);
+        return S_OK;
+    }
+    default:
+        return Property(id, flags, a, result);
+    }
+}
+
+void CFennickCtrl::SetOverlay(const std::string& path, int left, int top, std::uint32_t key,
+                              int level) {
+    // Pages call this at every progress report: read the file only when it
+    // or the placement changed.
+    struct stat sb {};
+    const bool exists = ::stat(path.c_str(), &sb) == 0;
+    const std::string cacheKey = path + '\n' + std::to_string(left) + ',' + std::to_string(top) +
+                                 ',' + std::to_string(key) + ',' + std::to_string(level) + ',' +
+                                 std::to_string(exists ? sb.st_mtime : 0) + ',' +
+                                 std::to_string(exists ? sb.st_size : 0);
+    {
+        std::lock_guard lock(overlayMutex_);
+        if (cacheKey == overlayKey_)
+            return;
+    }
+    std::string error;
+    std::shared_ptr<const OverlayImage> image =
+        path.empty() ? nullptr : LoadOverlay(path, left, top, key, level, error);
+    if (!path.empty() && !image)
+        SetLastError(error);
+    std::lock_guard lock(overlayMutex_);
+    overlay_ = std::move(image);
+    overlayKey_ = cacheKey;
+}
+
+bool CFennickCtrl::CheckOutput(const std::string& output) {
+    if (output.empty() || output.back() == '/') {
+        SetLastError("no output file name");
+        return false;
+    }
+    const std::string folder = FolderOf(output);
+    struct stat sb {};
+    if (::stat(folder.c_str(), &sb) != 0 || !S_ISDIR(sb.st_mode)) {
+        SetLastError("the output folder \"" + folder + "\" does not exist");
+        return false;
+    }
+    if (::access(folder.c_str(), W_OK) != 0) {
+        SetLastError("the output folder \"" + folder + "\" is read-only");
+        return false;
+    }
+    if (::stat(output.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode)) {
+        SetLastError("\"" + output + "\" is a folder");
+        return false;
+    }
+    return true;
+}
+
+bool CFennickCtrl::BuildVideoSpec(WriteSpec& spec) {
+    if (!videoIn_) {
+        SetLastError("no video input has been set");
+        return false;
+    }
+    spec.videoIn = videoIn_;
+    spec.audioIn = audioIn_;
+    spec.writeVideo = true;
+    spec.writeAudio = true;
+    VideoSettings& v = spec.video;
+    AudioSettings& au = spec.audio;
+    const int kind = outputKind_;
+    if (kind >= kVcdPal && kind <= kDvdNtsc) {
+        const DiscPreset& p = kDiscPresets[kind];
+        spec.format = p.format;
+        spec.silenceWithoutAudio = true;
+        spec.maxDelay = 700000;
+        spec.muxOptions = {{"packetsize", p.packetSize}};
+        if (*p.muxRate)
+            spec.muxOptions.push_back({"muxrate", p.muxRate});
+        if (*p.preload)
+            spec.muxOptions.push_back({"preload", p.preload});
+        v.encoder = p.vcodec;
+        v.width = p.width;
+        v.height = p.height;
+        v.rateNum = p.rateNum;
+        v.rateDen = p.rateDen;
+        v.gop = p.gop;
+        v.bitRate = p.vbitrate;
+        v.maxRate = p.maxrate;
+        v.minRate = p.minrate;
+        v.bufSize = p.bufsize;
+        v.pixFmt = "yuv420p";
+        if (p.scanOffset)
+            v.options.push_back({"scan_offset", "1"});
+        au.encoder = p.acodec;
+        au.bitRate = p.abitrate;
+        au.sampleRate = p.arate;
+        au.channels = 2;
+        return true;
+    }
+    if (kind == kCustomMpeg) {
+        const bool mpeg2 = customMpegType_ == 1;
+        spec.format = mpeg2 ? "vob" : "mpeg";
+        spec.silenceWithoutAudio = true;
+        spec.maxDelay = 700000;
+        v.encoder = mpeg2 ? "mpeg2video" : "mpeg1video";
+        v.width = outputWidth_ > 0 ? outputWidth_ : 352;
+        v.height = outputHeight_ > 0 ? outputHeight_ : 288;
+        v.rateNum = 0; // the source's, snapped to an MPEG rate
+        v.snapRate = true;
+        v.pixFmt = "yuv420p";
+        const std::int64_t kbps =
+            std::clamp<std::int32_t>(mpegVideoKbps_ > 0 ? mpegVideoKbps_ : 1150, 64, 80000);
+        if (mpegVbrOn_) {
+            // The level is a quality in percent: 100 is the finest quantiser.
+            const int level = std::clamp<int>(mpegVbrLevel_, 0, 100);
+            v.qscale = std::clamp(31 - (level * 30 + 50) / 100, 1, 31);
+            v.maxRate = kbps * 2000;
+            v.bufSize = mpeg2 ? 1835008 : 327680 * 2;
+        } else {
+            v.bitRate = kbps * 1000;
+            v.maxRate = kbps * 1000;
+            v.minRate = kbps * 1000;
+            v.bufSize = mpeg2 ? 1835008 : std::max<std::int64_t>(327680, kbps * 1000 / 2);
+        }
+        v.gop = 15;
+        au.encoder = "mp2";
+        au.bitRate =
+            std::clamp<std::int32_t>(mpegAudioKbps_ > 0 ? mpegAudioKbps_ : 224, 32, 384) * 1000LL;
+        au.sampleRate = 44100;
+        au.channels = 2;
+        return true;
+    }
+    if (kind == kAvi) {
+        spec.format = "avi";
+        v.width = outputWidth_ > 0 ? outputWidth_ : 320;
+        v.height = outputHeight_ > 0 ? outputHeight_ : 240;
+        if (outputFrameRate_ > 0 && outputFrameRate_ <= 240) {
+            v.rateNum = static_cast<int>(std::lround(outputFrameRate_ * 1000));
+            v.rateDen = 1000;
+            // 29.97 and 23.976 are the NTSC rates.
+            if (std::fabs(outputFrameRate_ - 29.97f) < 0.006f) {
+                v.rateNum = 30000;
+                v.rateDen = 1001;
+            } else if (std::fabs(outputFrameRate_ - 23.976f) < 0.006f) {
+                v.rateNum = 24000;
+                v.rateDen = 1001;
+            }
+        } else {
+            v.rateNum = 0;
+        }
+        const auto& vcs = VideoCompressors();
+        if (videoCompressorOn_) {
+            if (videoCompressorIndex_ < 0 ||
+                videoCompressorIndex_ >= static_cast<int>(vcs.size())) {
+                SetLastError("no video compressor " + std::to_string(videoCompressorIndex_));
+                return false;
+            }
+            v.encoder = vcs[static_cast<std::size_t>(videoCompressorIndex_)].encoder;
+            if (v.encoder == "mpeg4" || v.encoder == "msmpeg4v2")
+                v.qscale = 4;
+            else if (v.encoder == "mjpeg") {
+                v.qscale = 3;
+                v.pixFmt = "yuvj420p";
+            } else if (v.encoder == "libx264")
+                v.options = {{"preset", "veryfast"}, {"crf", "23"}};
+        } else {
+            v.encoder = "rawvideo";
+            v.pixFmt = "bgr24";
+        }
+        const auto& acs = AudioCompressors();
+        if (audioCompressorOn_) {
+            if (audioCompressorIndex_ < 0 ||
+                audioCompressorIndex_ >= static_cast<int>(acs.size())) {
+                SetLastError("no audio compressor " + std::to_string(audioCompressorIndex_));
+                return false;
+            }
+            au.encoder = acs[static_cast<std::size_t>(audioCompressorIndex_)].encoder;
+            if (au.encoder == "libmp3lame")
+                au.bitRate = 192000;
+            else if (au.encoder == "mp2")
+                au.bitRate = 224000;
+            else if (au.encoder == "ac3")
+                au.bitRate = 192000;
+        } else {
+            au.encoder = "pcm_s16le";
+        }
+        return true;
+    }
+    if (kind == kWmv) {
+        spec.format = "asf";
+        v.encoder = "wmv2";
+        au.encoder = "wmav2";
+        if (!mediaProfileFile_.empty()) {
+            PrxProfile prx;
+            std::string error;
+            if (!ReadPrx(mediaProfileFile_, prx, error)) {
+                SetLastError(error);
+                return false;
+            }
+            spec.writeVideo = prx.video.has_value();
+            spec.writeAudio = prx.audio.has_value();
+            if (prx.video) {
+                const PrxVideoStream& pv = *prx.video;
+                v.width = pv.width;
+                v.height = pv.height;
+                v.rateNum = static_cast<int>(std::lround(pv.frameRate * 1000));
+                v.rateDen = 1000;
+                if (pv.mode == 1) {
+                    v.qscale = std::clamp(31 - (pv.vbrQuality * 30 + 50) / 100, 1, 31);
+                } else {
+                    v.bitRate = pv.bitrate;
+                    if (pv.mode == 2)
+                        v.maxRate = pv.maxBitrate;
+                }
+                v.bufSize = std::max<std::int64_t>(v.bitRate, pv.bitrate) * pv.buffer / 1000;
+                v.gop =
+                    std::max(1, static_cast<int>(std::lround(pv.keyFrameInterval * pv.frameRate)));
+            }
+            if (prx.audio) {
+                au.bitRate = prx.audio->bitrate;
+                au.sampleRate = prx.audio->sampleRate;
+                au.channels = prx.audio->channels;
+            }
+            if (!spec.writeVideo) {
+                spec.videoIn.reset();
+                spec.audioIn = audioIn_ ? audioIn_ : videoIn_;
+            }
+            return true;
+        }
+        const auto& profiles = MediaProfiles();
+        const int index = mediaProfileIndex_ < 0 ? DefaultVideoProfile() : mediaProfileIndex_;
+        if (index >= static_cast<int>(profiles.size())) {
+            SetLastError("no media profile " + std::to_string(index));
+            return false;
+        }
+        const MediaProfile& p = profiles[static_cast<std::size_t>(index)];
+        if (!p.hasVideo) {
+            // An audio-only profile: the WMV file carries the sound alone.
+            spec.writeVideo = false;
+            spec.videoIn.reset();
+            spec.audioIn = audioIn_ ? audioIn_ : videoIn_;
+        }
+        v.width = p.width;
+        v.height = p.height;
+        v.rateNum = p.fpsNum;
+        v.rateDen = p.fpsDen;
+        v.bitRate = p.videoKbps * 1000LL;
+        v.gop = p.fpsNum / p.fpsDen * 6 > 0 ? p.fpsNum / p.fpsDen * 6 : 150;
+        au.bitRate = p.audioKbps * 1000LL;
+        au.sampleRate = p.sampleRate;
+        au.channels = p.channels;
+        return true;
+    }
+    SetLastError("unknown output kind " + std::to_string(kind));
+    return false;
+}
+
+bool CFennickCtrl::StartWrite(WriteSpec spec) {
+    if (busy_.load()) {
+        SetLastError("a write is already running");
+        return false;
+    }
+    if (!spec.videoIn && !spec.audioIn) {
+        SetLastError("no input has been set");
+        return false;
+    }
+    if (!CheckOutput(spec.output))
+        return false;
+    if (worker_.joinable())
+        worker_.join(); // the previous write has delivered its end already
+    SetLastError("");
+    abort_.store(false);
+    busy_.store(true);
+    const std::uint64_t job = ++job_;
+    ControlSite* site = Site();
+    ComPtr<CFennickCtrl> self(this);
+    worker_ = std::thread([this, self, site, job, spec = std::move(spec)]() mutable {
+        // Events reach the host's user-interface thread through its site; a
+        // write aborted in the meantime delivers nothing more.
+        auto deliver = [this, self, site, job](std::function<void()> fire) {
+            auto guarded = [this, self, job, fire = std::move(fire)] {
+                if (job_.load() == job && !abort_.load())
+                    fire();
+            };
+            if (site)
+                site->Post(std::move(guarded));
+            else
+                guarded();
+        };
+        WriteHooks hooks;
+        hooks.abort = &abort_;
+        hooks.progress = [&](double pos, double total) {
+            deliver([this, pos, total] {
+                Events().Fire(dispid::WriteProgress, {Variant::R8(pos), Variant::R8(total)});
+            });
+        };
+        hooks.overlay = [this] {
+            std::lock_guard lock(overlayMutex_);
+            return overlay_;
+        };
+        std::string error;
+        const bool ok = RunWrite(spec, hooks, error);
+        if (!ok && !abort_.load())
+            SetLastError(error);
+        deliver([this] {
+            busy_.store(false);
+            Events().Fire(dispid::WriteFinished);
+        });
+        if (!site)
+            busy_.store(false);
+    });
+    return true;
+}
+
+void CFennickCtrl::StopWorker() {
+    abort_.store(true);
+    if (worker_.joinable()) {
+        if (worker_.get_id() == std::this_thread::get_id())
+            worker_.detach(); // the last reference was dropped by the write itself
+        else
+            worker_.join();
+    }
+    ++job_; // events of the aborted write still queued are dropped
+    busy_.store(false);
+}
 
 const ComponentTypeLib kTypeLib{LIBID_Fennick, "1.0", "Fennick.hlp"};
 const ComponentClass kClasses[] = {
