@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The level comes from the data so every filter set gets exercised.
     const Level level = static_cast<Level>(1000 * (1 + pcm[0] % 4));
-    FrameEncoder enc(f.channels, f.bitsPerSample, level);
+    FrameEncoder enc(f.channels, level);
     std::vector<std::uint8_t> out;
     enc.encode(samples.data(), blocks, pcm, blocks * f.blockAlign(), out);
     if (out.empty() || out.size() % 4)

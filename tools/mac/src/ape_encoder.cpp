@@ -346,8 +346,7 @@ std::vector<FilterSpec> filtersForLevel(Level level) {
     return {};
 }
 
-FrameEncoder::FrameEncoder(unsigned channels, unsigned bitsPerSample, Level level)
-    : channels_(channels), bits_(bitsPerSample), level_(level) {}
+FrameEncoder::FrameEncoder(unsigned channels, Level level) : channels_(channels), level_(level) {}
 
 FrameEncoder::~FrameEncoder() = default;
 
@@ -442,7 +441,6 @@ void FrameEncoder::encode(const std::int32_t* samples, std::size_t blocks, const
         out[start + i + 2] = bytes_[i + 1];
         out[start + i + 3] = bytes_[i];
     }
-    (void)bits_;
 }
 
 std::uint32_t crc32(std::uint32_t crc, const std::uint8_t* data, std::size_t n) {

@@ -32,7 +32,8 @@ class NNFilter;
 
 class FrameEncoder {
 public:
-    FrameEncoder(unsigned channels, unsigned bitsPerSample, Level level);
+    // Samples of any supported depth (8, 16, 24 bits) go through the same pipeline.
+    FrameEncoder(unsigned channels, Level level);
     ~FrameEncoder();
     FrameEncoder(const FrameEncoder&) = delete;
     FrameEncoder& operator=(const FrameEncoder&) = delete;
@@ -45,7 +46,6 @@ public:
 
 private:
     unsigned channels_;
-    unsigned bits_;
     Level level_;
     std::vector<std::unique_ptr<NNFilter>> filters_[2];
     std::vector<std::int32_t> work_[2];

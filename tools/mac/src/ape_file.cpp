@@ -129,7 +129,7 @@ EncodeResult encodeFile(const std::string& inputPath, std::FILE* out, Level leve
     threads = std::clamp(threads, 1u, 8u);
     std::vector<FrameJob> jobs(threads);
     for (auto& j : jobs)
-        j.encoder = std::make_unique<FrameEncoder>(fmt.channels, fmt.bitsPerSample, level);
+        j.encoder = std::make_unique<FrameEncoder>(fmt.channels, level);
 
     Md5 md5;
     std::vector<std::uint32_t> seek(frames);
