@@ -636,7 +636,9 @@ bool CFennickCtrl::BuildVideoSpec(WriteSpec& spec) {
                     if (pv.mode == 2)
                         v.maxRate = pv.maxBitrate;
                 }
-                v.bufSize = std::max<std::int64_t>(v.bitRate, pv.bitrate) * pv.buffer / 1000;
+                if (v.maxRate > 0) // a buffer model only where the peak is bounded
+                    v.bufSize =
+                        std::max<std::int64_t>(v.maxRate * pv.maxBuffer / 1000, v.maxRate / 2);
                 v.gop =
                     std::max(1, static_cast<int>(std::lround(pv.keyFrameInterval * pv.frameRate)));
             }
