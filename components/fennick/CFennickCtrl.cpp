@@ -11,7 +11,9 @@
 #include "PrxProfile.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
@@ -143,14 +145,14 @@ const DiscPreset kDiscPresets[6] = {
 
 class CFennickCtrl final : public ControlObject {
 public:
-    ~CFennickCtrl() override { StopWorker(); }
+    ~CFennickCtrl() override { StopWorker(true); }
 
     HRESULT Invoke(DISPID id, std::uint16_t flags, std::vector<Variant>& args,
                    Variant* result) override;
 
 protected:
     HRESULT OnDestroy() override {
-        StopWorker();
+        StopWorker(true);
         return S_OK;
     }
 
@@ -160,7 +162,9 @@ private:
     bool CheckOutput(const std::string& output);
     bool BuildVideoSpec(WriteSpec& spec);
     void SetOverlay(const std::string& path, int left, int top, std::uint32_t key, int level);
-    void StopWorker();
+    // Aborts the running write. Waits for its thread when told to; otherwise
+    // only briefly, leaving the rest of its clean-up to it.
+    void StopWorker(bool wait);
 
     // Properties (user-interface thread).
     std::int16_t mediaProfileIndex_ = -1;
@@ -179,6 +183,10 @@ private:
 
     // The write: one at a time, on its own thread.
     std::thread worker_;
+    std::mutex doneMutex_;
+    std::condition_variable doneCv_;
+    bool workerDone_ = true;
+    std::string currentTemp_;
     std::atomic<bool> abort_{false};
     std::atomic<bool> busy_{false};
     std::atomic<std::uint64_t> job_{0};
@@ -408,7 +416,7 @@ HRESULT CFennickCtrl::Invoke(DISPID id, std::uint16_t flags, std::vector<Variant
         return S_OK;
     }
     case dispid::AbortWrite:
-        StopWorker();
+        StopWorker(false);
         return S_OK;
     case dispid::OverlayPicture: {
         std::string picture;
@@ -697,6 +705,11 @@ bool CFennickCtrl::StartWrite(WriteSpec spec) {
     SetLastError("");
     abort_.store(false);
     busy_.store(true);
+    currentTemp_ = TemporaryNameFor(spec.output);
+    {
+        std::lock_guard lock(doneMutex_);
+        workerDone_ = false;
+    }
     const std::uint64_t job = ++job_;
     ControlSite* site = Site();
     ComPtr<CFennickCtrl> self(this);
@@ -734,20 +747,39 @@ bool CFennickCtrl::StartWrite(WriteSpec spec) {
         });
         if (!site)
             busy_.store(false);
+        {
+            std::lock_guard lock(doneMutex_);
+            workerDone_ = true;
+        }
+        doneCv_.notify_all();
     });
     return true;
 }
 
-void CFennickCtrl::StopWorker() {
+void CFennickCtrl::StopWorker(bool wait) {
     abort_.store(true);
-    if (worker_.joinable()) {
-        if (worker_.get_id() == std::this_thread::get_id())
-            worker_.detach(); // the last reference was dropped by the write itself
-        else
-            worker_.join();
-    }
     ++job_; // events of the aborted write still queued are dropped
     busy_.store(false);
+    if (!worker_.joinable())
+        return;
+    if (worker_.get_id() == std::this_thread::get_id()) {
+        worker_.detach(); // the last reference was dropped by the write itself
+        return;
+    }
+    if (!wait) {
+        // Encoders stop between frames, which may take a while for a large
+        // frame on a slow machine: the caller gets control back at once and
+        // the partial file is gone; the thread is joined by the next write.
+        std::unique_lock lock(doneMutex_);
+        const bool done =
+            doneCv_.wait_for(lock, std::chrono::milliseconds(150), [this] { return workerDone_; });
+        lock.unlock();
+        if (!done) {
+            ::unlink(currentTemp_.c_str());
+            return;
+        }
+    }
+    worker_.join();
 }
 
 const ComponentTypeLib kTypeLib{LIBID_Fennick, "1.0", "Fennick.hlp"};
