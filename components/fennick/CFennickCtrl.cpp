@@ -20,6 +20,10 @@
 #include <thread>
 #include <unistd.h>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 namespace fennick {
 namespace {
 
@@ -145,6 +149,12 @@ const DiscPreset kDiscPresets[6] = {
 
 class CFennickCtrl final : public ControlObject {
 public:
+    CFennickCtrl() {
+        // The libraries' chatter stays off the host's console; the reason a
+        // write fails is kept in LastError.
+        static std::once_flag quiet;
+        std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
+    }
     ~CFennickCtrl() override { StopWorker(true); }
 
     HRESULT Invoke(DISPID id, std::uint16_t flags, std::vector<Variant>& args,
@@ -521,6 +531,8 @@ bool CFennickCtrl::BuildVideoSpec(WriteSpec& spec) {
         v.minRate = p.minrate;
         v.bufSize = p.bufsize;
         v.pixFmt = "yuv420p";
+        v.displayAspectNum = 4;
+        v.displayAspectDen = 3;
         if (p.scanOffset)
             v.options.push_back({"scan_offset", "1"});
         au.encoder = p.acodec;

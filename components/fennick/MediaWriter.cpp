@@ -329,7 +329,11 @@ void Writer::SetUpVideo() {
     venc_->pix_fmt = pix;
     venc_->time_base = av_inv_q(rate);
     venc_->framerate = rate;
-    venc_->sample_aspect_ratio = AVRational{1, 1};
+    AVRational outSar{1, 1};
+    if (vs.displayAspectNum > 0 && vs.displayAspectDen > 0)
+        av_reduce(&outSar.num, &outSar.den, static_cast<std::int64_t>(vs.displayAspectNum) * height,
+                  static_cast<std::int64_t>(vs.displayAspectDen) * width, 1000);
+    venc_->sample_aspect_ratio = outSar;
     venc_->thread_count = 0;
     if (vs.bitRate > 0)
         venc_->bit_rate = vs.bitRate;
@@ -392,21 +396,41 @@ void Writer::SetUpVideo() {
     char buf[512];
     std::snprintf(buf, sizeof buf, "fps=fps=%d/%d:round=near,", rate.num, rate.den);
     chain += buf;
+    // The fit is worked out on the shapes the pictures are shown in: the
+    // source's pixels and the output's need not be square (disc formats).
     const int fit = spec_.videoIn->fit;
-    if (fit == 2) {
-        std::snprintf(buf, sizeof buf,
-                      "scale=w=%d:h=%d:force_original_aspect_ratio=decrease:force_divisible_by=2,"
-                      "pad=w=%d:h=%d:x=(ow-iw)/2:y=(oh-ih)/2:color=black,",
-                      width, height, width, height);
-    } else if (fit == 3) {
-        std::snprintf(buf, sizeof buf,
-                      "scale=w=%d:h=%d:force_original_aspect_ratio=increase,crop=w=%d:h=%d,", width,
-                      height, width, height);
+    const double srcAspect = dec->width * av_q2d(sar) / dec->height;
+    const double dstAspect = width * av_q2d(outSar) / height;
+    const auto even = [](double v) {
+        return std::max(2, static_cast<int>(std::lround(v / 2)) * 2);
+    };
+    if (fit == 2 || fit == 3) {
+        // Keep: the whole picture inside, bars around; crop: the frame
+        // filled, the overhang cut off.
+        const bool wider = srcAspect > dstAspect;
+        int sw = width, sh = height;
+        if (wider == (fit == 2))
+            sh = even(height * dstAspect / srcAspect);
+        else
+            sw = even(width * srcAspect / dstAspect);
+        if (fit == 2) {
+            sw = std::min(sw, width);
+            sh = std::min(sh, height);
+            std::snprintf(buf, sizeof buf, "scale=w=%d:h=%d,pad=w=%d:h=%d:x=%d:y=%d:color=black,",
+                          sw, sh, width, height, (width - sw) / 4 * 2, (height - sh) / 4 * 2);
+        } else {
+            sw = std::max(sw, width);
+            sh = std::max(sh, height);
+            std::snprintf(buf, sizeof buf, "scale=w=%d:h=%d,crop=w=%d:h=%d,", sw, sh, width,
+                          height);
+        }
     } else {
         std::snprintf(buf, sizeof buf, "scale=w=%d:h=%d,", width, height);
     }
     chain += buf;
-    chain += "setsar=1,format=pix_fmts=";
+    std::snprintf(buf, sizeof buf, "setsar=%d/%d,", outSar.num, outSar.den);
+    chain += buf;
+    chain += "format=pix_fmts=";
     chain += av_get_pix_fmt_name(work);
 
     AVFilterInOut* outputs = avfilter_inout_alloc();

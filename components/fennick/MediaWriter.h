@@ -32,6 +32,9 @@ struct VideoSettings {
     bool snapRate = false; // to the nearest rate the encoder supports
     std::int64_t bitRate = 0, maxRate = 0, minRate = 0, bufSize = 0;
     int gop = 0;
+    // The shape the frame is shown in (4:3 for the disc formats); 0: square
+    // pixels.
+    int displayAspectNum = 0, displayAspectDen = 0;
     int qscale = 0;     // >0: constant quality instead of a bitrate
     std::string pixFmt; // empty: the encoder's first
     Options options;    // the encoder's own options

@@ -436,6 +436,13 @@ TEST(FennickVideo, EveryOutputKind) {
         const QStringList rate = v.value(QStringLiteral("r_frame_rate")).toString().split('/');
         ASSERT_EQ(rate.size(), 2);
         EXPECT_NEAR(rate[0].toDouble() / rate[1].toDouble(), c.fps, 0.01);
+        if (c.kind <= fennick::kDvdNtsc) {
+            // Disc pictures are shown at 4:3 whatever their frame size.
+            const QStringList sar =
+                v.value(QStringLiteral("sample_aspect_ratio")).toString().split(':');
+            ASSERT_EQ(sar.size(), 2);
+            EXPECT_NEAR(c.width * sar[0].toDouble() / sar[1].toDouble() / c.height, 4.0 / 3, 0.01);
+        }
         // Frame-accurate: as many frames as the clip holds, within one.
         EXPECT_NEAR(Num(v, "nb_read_frames"), (stop - start) * c.fps, 1.0);
     }
