@@ -107,6 +107,15 @@ CCDPage::CCDPage(QWidget* parent) : QWidget(parent), ripQueue_(kRipQueueSize, -1
     hiddenOk_->hide();
     hiddenCancel_->hide();
 
+    for (QComboBox* box : {drives_, format_}) {
+        box->setMinimumContentsLength(16);
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    }
+    advanced_->setText(QString());
+    refresh_->setText(QString());
+    advanced_->setToolTip(QStringLiteral("Settings"));
+    refresh_->setToolTip(QStringLiteral("Refresh"));
+
     // Layout: drive and tracks on the left, the rip list and run on the right.
     auto* left = new QVBoxLayout;
     auto* driveRow = new QHBoxLayout;
@@ -132,8 +141,8 @@ CCDPage::CCDPage(QWidget* parent) : QWidget(parent), ripQueue_(kRipQueueSize, -1
     formatRow->addWidget(format_, 1);
     formatRow->addWidget(advanced_);
     right->addLayout(formatRow);
+    right->addWidget(new QLabel(QStringLiteral("Output folder:"), this));
     auto* outRow = new QHBoxLayout;
-    outRow->addWidget(new QLabel(QStringLiteral("Output folder:"), this));
     outRow->addWidget(output_, 1);
     outRow->addWidget(browse_);
     right->addLayout(outRow);
