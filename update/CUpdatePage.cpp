@@ -92,9 +92,11 @@ QLabel* MakeLinkLabel(QWidget* page, int id, const QString& text, const QString&
 
 // Bitmap 225: the product picture of the about area, drawn in code.
 QPixmap ProductPicture(QSize size) {
-    QPixmap pm(size);
+    // Shapes are drawn without antialiasing: antialiased spans of this
+    // size are blended on Qt's worker pool, which the thread checker cannot
+    // see into.
+    QImage pm(size, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient g(0, 0, size.width(), 0);
     g.setColorAt(0, QColor(0, 0, 128));
     g.setColorAt(0.65, QColor(60, 90, 200));
@@ -104,9 +106,9 @@ QPixmap ProductPicture(QSize size) {
     // A disc on the right, for the CD ripping, and a few sound waves.
     const qreal h = size.height();
     const QRectF disc(size.width() - h * 1.05, h * 0.1, h * 0.8, h * 0.8);
-    QRadialGradient shine(disc.center(), disc.width() / 2);
+    QLinearGradient shine(disc.topLeft(), disc.bottomRight());
     shine.setColorAt(0, QColor(250, 250, 255));
-    shine.setColorAt(0.7, QColor(180, 195, 240));
+    shine.setColorAt(0.5, QColor(180, 195, 240));
     shine.setColorAt(1, QColor(110, 120, 200));
     p.setPen(QPen(QColor(40, 40, 120), 1.5));
     p.setBrush(shine);
@@ -133,8 +135,9 @@ QPixmap ProductPicture(QSize size) {
     p.setFont(line);
     p.setPen(QColor(220, 230, 255));
     p.drawText(QRectF(h * 0.28, h * 0.64, size.width(), h * 0.3), Qt::AlignLeft | Qt::AlignTop,
-               QStringLiteral("Audio, video and CD conversion in one program"));
-    return pm;
+               QStringLiteral("Audio, video and CD conversion"));
+    p.end();
+    return QPixmap::fromImage(pm);
 }
 
 QString FileErrorText(const update::LocalFileError& e) {

@@ -215,7 +215,6 @@ TEST_F(UpdatePage, PageStaysLiveWithButtonsOffWhileFetching) {
     WriteFile("vertxt.ver", "1");
     server.Answer("/csversion.txt", {{"silentSeconds", 1}});
     CUpdatePage page;
-    page.show();
     QSignalSpy done(&page, &CUpdatePage::VersionCheckFinished);
     page.CheckForNewVersion();
     EXPECT_TRUE(page.IsChecking());
@@ -289,11 +288,10 @@ TEST_F(UpdatePage, ControlsSitWhereTheDialogPutsThem) {
     }
     EXPECT_EQ(page.findChild<QWidget*>("1101")->pos(), QPoint(look::DluX(106), look::DluY(184)));
     EXPECT_EQ(page.findChild<QWidget*>("1098")->pos(), QPoint(look::DluX(74), look::DluY(204)));
-    page.show();
-    EXPECT_TRUE(page.findChild<QWidget*>("1101")->isVisible());
-    EXPECT_TRUE(page.findChild<QWidget*>("1098")->isVisible());
-    EXPECT_FALSE(page.findChild<QWidget*>("1100")->isVisible());
-    EXPECT_FALSE(page.findChild<QWidget*>("1099")->isVisible());
+    for (const char* id : {"1101", "1098"})
+        EXPECT_TRUE(page.findChild<QWidget*>(id)->isVisibleTo(&page)) << id;
+    for (const char* id : {"1100", "1099"})
+        EXPECT_FALSE(page.findChild<QWidget*>(id)->isVisibleTo(&page)) << id;
 }
 
 TEST_F(UpdatePage, ButtonsAndLinkOpenTheirPages) {
@@ -311,13 +309,13 @@ TEST_F(UpdatePage, ButtonsAndLinkOpenTheirPages) {
 TEST_F(UpdatePage, EnterAndEscapeDoNothing) {
     QDialog window;
     auto* page = new CUpdatePage(&window);
-    window.show();
+    QSignalSpy closed(&window, &QDialog::finished);
     for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
         QApplication::sendEvent(page, &press);
         EXPECT_TRUE(press.isAccepted());
     }
-    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(closed.count(), 0);
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_TRUE(shell.opened.isEmpty());
 }
