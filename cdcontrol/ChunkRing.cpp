@@ -31,20 +31,21 @@ void ChunkRing::Start() {
 void ChunkRing::Push(const std::int16_t* values, int count) {
     if (!running_.load() || stop_.load())
         return;
+    count = std::min(count, chunk_);
+    std::unique_lock lock(mutex_);
+    // Pauses last 50 ms at most; the encoder cuts one short as soon as it
+    // has made room, so a fast drive never leaves it idle.
     while (free_.load(std::memory_order_acquire) < kSlots / 2 && stop_.load() == 0 &&
            running_.load())
-        std::this_thread::sleep_for(kPause);
-    count = std::min(count, chunk_);
+        space_.wait_for(lock, kPause);
     if (count <= 0)
         return;
-    {
-        std::lock_guard lock(mutex_);
-        std::memcpy(&slots_[static_cast<size_t>(write_) * chunk_], values,
-                    static_cast<size_t>(count) * sizeof(std::int16_t));
-        lengths_[write_] = count;
-        write_ = (write_ + 1) % kSlots;
-        free_.fetch_sub(1, std::memory_order_acq_rel);
-    }
+    std::memcpy(&slots_[static_cast<size_t>(write_) * chunk_], values,
+                static_cast<size_t>(count) * sizeof(std::int16_t));
+    lengths_[write_] = count;
+    write_ = (write_ + 1) % kSlots;
+    if (free_.fetch_sub(1, std::memory_order_acq_rel) == kSlots)
+        data_.notify_one();
 }
 
 void ChunkRing::EncoderLoop() {
@@ -58,21 +59,34 @@ void ChunkRing::EncoderLoop() {
                 std::memcpy(buffer.data(), &slots_[static_cast<size_t>(read_) * chunk_],
                             static_cast<size_t>(n) * sizeof(std::int16_t));
                 read_ = (read_ + 1) % kSlots;
-                free_.fetch_add(1, std::memory_order_acq_rel);
+                if (free_.fetch_add(1, std::memory_order_acq_rel) + 1 == kSlots / 2)
+                    space_.notify_one();
             }
             if (n > 0)
                 encode_(buffer.data(), n);
         } else if (done_.load()) {
             break;
         } else {
-            std::this_thread::sleep_for(kPause);
+            // As on the reading side: 50 ms at most, ended by the next chunk
+            // or by Finish.
+            std::unique_lock lock(mutex_);
+            if (free_.load(std::memory_order_acquire) == kSlots && !done_.load())
+                data_.wait_for(lock, kPause);
         }
     }
-    running_ = false;
+    {
+        std::lock_guard lock(mutex_);
+        running_ = false;
+    }
+    space_.notify_one();
 }
 
 void ChunkRing::Finish(int finishTimeoutMs) {
-    done_ = true;
+    {
+        std::lock_guard lock(mutex_);
+        done_ = true;
+    }
+    data_.notify_one();
     if (!thread_.joinable())
         return;
     const auto deadline =

@@ -5,6 +5,7 @@
 // the track is closed.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -26,9 +27,9 @@ public:
 
     // Starts the encoder thread.
     void Start();
-    // Stores up to C values; waits (50 ms at a time) while fewer than half
-    // the slots are free. Nothing is stored once stop is set or the encoder
-    // thread has ended.
+    // Stores up to C values; waits (50 ms at a time, cut short when room is
+    // made) while fewer than half the slots are free. Nothing is stored once stop is set or the
+    // encoder thread has ended.
     void Push(const std::int16_t* values, int count);
     // No more chunks: waits for the encoder thread to drain the ring and end
     // (at most finishTimeoutMs, then it is told to leave at once).
@@ -48,6 +49,8 @@ private:
     int read_ = 0;  // encoder thread only
     std::atomic<int> free_{kSlots};
     std::mutex mutex_;
+    std::condition_variable space_; // a half of the ring has come free
+    std::condition_variable data_;  // a chunk arrived in an empty ring, or done
     std::atomic<bool> running_{false};
     std::atomic<bool> done_{false};
     std::atomic<bool> abandon_{false};
