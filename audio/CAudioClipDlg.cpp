@@ -1,7 +1,6 @@
 #include "CAudioClipDlg.h"
 
 #include "CFennick.h"
-#include "DialogRunner.h"
 #include "Look.h"
 #include "Numbers.h"
 #include "Services.h"
@@ -69,7 +68,7 @@ CAudioClipDlg::CAudioClipDlg(CFennick& media, QWidget* parent) : QDialog(parent)
 
 int CAudioClipDlg::DoModal() {
     OnInitDialog();
-    return audio::RunDialog(*this);
+    return platform::RunDialog(*this);
 }
 
 void CAudioClipDlg::OnInitDialog() {

@@ -3,7 +3,6 @@
 #include "CAudioClipDlg.h"
 #include "CFennick.h"
 #include "CKSFileDialog.h"
-#include "DialogRunner.h"
 #include "Look.h"
 #include "Numbers.h"
 #include "Services.h"
@@ -233,7 +232,7 @@ void CAudioSettingsDlg::SetFolderMode(const QString& folderPath) {
 
 int CAudioSettingsDlg::DoModal() {
     OnInitDialog();
-    return audio::RunDialog(*this);
+    return platform::RunDialog(*this);
 }
 
 void CAudioSettingsDlg::OnInitDialog() {

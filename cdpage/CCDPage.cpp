@@ -25,15 +25,6 @@ using namespace automation;
 
 namespace {
 
-CCDPage::DialogRunner& Runner() {
-    static CCDPage::DialogRunner runner;
-    return runner;
-}
-
-int RunModal(QDialog& dialog) {
-    return Runner() ? Runner()(dialog) : dialog.exec();
-}
-
 template <class W> W* Named(W* w, int id, const QString& accessible) {
     w->setObjectName(QString::number(id));
     w->setAccessibleName(accessible);
@@ -71,10 +62,6 @@ QString FailureText(int why) {
 }
 
 } // namespace
-
-CCDPage::DialogRunner CCDPage::SetDialogRunner(DialogRunner runner) {
-    return std::exchange(Runner(), std::move(runner));
-}
 
 CCDPage::CCDPage(QWidget* parent) : QWidget(parent), ripQueue_(kRipQueueSize, -1) {
     setObjectName(QString::number(IDD));
@@ -323,10 +310,10 @@ void CCDPage::OnBrowse() {
 void CCDPage::OnAdvanced() {
     if (format_->currentIndex() == 1) {
         COggOptionsDlg dlg(TheRipOptions(), this);
-        RunModal(dlg);
+        platform::RunDialog(dlg);
     } else {
         CMp3OptionsDlg dlg(TheRipOptions(), this);
-        RunModal(dlg);
+        platform::RunDialog(dlg);
     }
 }
 

@@ -67,10 +67,6 @@ public:
     void OnEndRip();
     void OnRipFailed(int why);
 
-    // Modal dialogs run through this (tests answer them).
-    using DialogRunner = std::function<int(QDialog&)>;
-    static DialogRunner SetDialogRunner(DialogRunner runner);
-
     CTrakkon& Trakkon() { return trakkon_; }
     bool HasControl() const { return host_.IsCreated(); }
     bool IsRunning() const { return running_; }

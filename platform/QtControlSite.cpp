@@ -1,5 +1,9 @@
 #include "QtControlSite.h"
 
+#include "ControlDialogs.h"
+#include "Services.h"
+
+#include <QApplication>
 #include <QTimerEvent>
 
 namespace platform {
@@ -27,6 +31,33 @@ void QtControlSite::KillTimer(unsigned id) {
         killTimer(it->second.qtId);
         timers_.erase(it);
     }
+}
+
+namespace {
+bool HasWidgets() {
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
+} // namespace
+
+bool QtControlSite::ShowPropertyPage(const std::string& caption,
+                                     std::vector<automation::PropertySetting>& settings) {
+    if (!HasWidgets() || settings.empty())
+        return false;
+    CPropertyPageDlg dlg(QString::fromStdString(caption), settings, QApplication::activeWindow());
+    if (RunDialog(dlg) == QDialog::Accepted) {
+        const std::vector<int> values = dlg.Values();
+        for (std::size_t i = 0; i < settings.size(); ++i)
+            settings[i].value = values[i];
+    }
+    return true;
+}
+
+void QtControlSite::ShowAboutBox(const std::string& caption, const std::string& text) {
+    if (!HasWidgets())
+        return;
+    CControlAboutDlg dlg(QString::fromStdString(caption), QString::fromStdString(text),
+                         QApplication::activeWindow());
+    RunDialog(dlg);
 }
 
 void QtControlSite::timerEvent(QTimerEvent* event) {

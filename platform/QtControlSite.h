@@ -20,6 +20,11 @@ public:
     void Post(std::function<void()> fn) override;
     void SetTimer(unsigned id, unsigned milliseconds, std::function<void()> tick) override;
     void KillTimer(unsigned id) override;
+    // Shown through RunDialog; a host without widgets (a command-line
+    // program) shows nothing.
+    bool ShowPropertyPage(const std::string& caption,
+                          std::vector<automation::PropertySetting>& settings) override;
+    void ShowAboutBox(const std::string& caption, const std::string& text) override;
 
 protected:
     void timerEvent(QTimerEvent* event) override;

@@ -7,6 +7,7 @@
 #include <QDBusInterface>
 #include <QDBusReply>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
@@ -15,6 +16,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <utility>
 
 namespace platform {
 
@@ -228,6 +230,23 @@ System* Install(System* s) {
 }
 Processes* Install(Processes* s) {
     return Swap(s);
+}
+
+namespace {
+DialogRunner& InstalledRunner() {
+    static DialogRunner runner;
+    return runner;
+}
+} // namespace
+
+int RunDialog(QDialog& dialog) {
+    if (InstalledRunner())
+        return InstalledRunner()(dialog);
+    return dialog.exec();
+}
+
+DialogRunner InstallDialogRunner(DialogRunner runner) {
+    return std::exchange(InstalledRunner(), std::move(runner));
 }
 
 } // namespace platform

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+class QDialog;
 class QWidget;
 class CFolderChooser;
 class CKSFileDialog;
@@ -85,6 +86,14 @@ Choosers* Install(Choosers* s);
 Shell* Install(Shell* s);
 System* Install(System* s);
 Processes* Install(Processes* s);
+
+// Runs one of the program's own modal dialogs and returns its result
+// (QDialog::Accepted is 1). Tests install a runner that drives the dialog
+// through its handlers instead of showing it.
+using DialogRunner = std::function<int(QDialog&)>;
+int RunDialog(QDialog& dialog);
+// Installs a runner (empty: exec() again); returns the previous one.
+DialogRunner InstallDialogRunner(DialogRunner runner);
 
 // The title boxes without their own caption carry.
 QString ApplicationTitle();

@@ -11,7 +11,6 @@
 #include "CFolderChooser.h"
 #include "CKSFileDialog.h"
 #include "ComponentRegistry.h"
-#include "DialogRunner.h"
 #include "Paths.h"
 #include "Services.h"
 
@@ -71,7 +70,7 @@ int main(int argc, char** argv) {
     platform::Install(static_cast<platform::Choosers*>(&answers));
     platform::Install(static_cast<platform::Shell*>(&answers));
     platform::Install(static_cast<platform::System*>(&answers));
-    audio::SetDialogRunner([&](QDialog& dialog) {
+    platform::InstallDialogRunner([&](QDialog& dialog) {
         if (auto* s = qobject_cast<CAudioSettingsDlg*>(&dialog)) {
             s->Combo(CAudioSettingsDlg::IDC_FORMAT)->setCurrentIndex(kFormatMp3);
             s->OnFormatChanged();

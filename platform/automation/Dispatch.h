@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace automation {
@@ -66,6 +67,12 @@ protected:
 
 // What a hosting page offers the control it holds: its user-interface thread
 // and window timers. Controls have no event loop of their own.
+// One setting on a control's property page: a whole number in a range.
+struct PropertySetting {
+    std::string label;
+    int minimum = 0, maximum = 0, value = 0;
+};
+
 class ControlSite {
 public:
     virtual ~ControlSite() = default;
@@ -75,6 +82,21 @@ public:
     // A repeating window timer of the control; setting an id again restarts it.
     virtual void SetTimer(unsigned id, unsigned milliseconds, std::function<void()> tick) = 0;
     virtual void KillTimer(unsigned id) = 0;
+    // The windows a control shows, drawn by the host, modal to its window.
+    // A property page for the settings: true when it was shown (the values
+    // are changed only when the user confirmed them); false when the host
+    // shows no windows.
+    virtual bool ShowPropertyPage(const std::string& caption,
+                                  std::vector<PropertySetting>& settings) {
+        (void)caption;
+        (void)settings;
+        return false;
+    }
+    // The About box: the control's name and version, and OK.
+    virtual void ShowAboutBox(const std::string& caption, const std::string& text) {
+        (void)caption;
+        (void)text;
+    }
 };
 
 // The control side of hosting: the host calls Create once the control is

@@ -5,9 +5,9 @@
 #include "CAudioSettingsDlg.h"
 #include "CKSFileDialog.h"
 #include "ComponentRegistry.h"
-#include "DialogRunner.h"
 #include "Paths.h"
 #include "Recorders.h"
+#include "Services.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -101,7 +101,7 @@ Probe ProbeAudio(const QString& path) {
 }
 
 DialogScript::DialogScript() {
-    audio::SetDialogRunner([this](QDialog& dialog) {
+    platform::InstallDialogRunner([this](QDialog& dialog) {
         if (auto* s = qobject_cast<CAudioSettingsDlg*>(&dialog)) {
             ++settingsRuns;
             if (settings)
@@ -120,7 +120,7 @@ DialogScript::DialogScript() {
 }
 
 DialogScript::~DialogScript() {
-    audio::SetDialogRunner({});
+    platform::InstallDialogRunner({});
 }
 
 void AddFile(CAudioPage& page, const QString& path,

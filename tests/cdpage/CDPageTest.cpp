@@ -55,7 +55,7 @@ protected:
         QDir().mkpath(out);
     }
     void TearDown() override {
-        CCDPage::SetDialogRunner({});
+        platform::InstallDialogRunner({});
         unsetenv("QUINTREL_CD_IMAGES");
     }
     // The page whose drive is the image (real drives come first).
@@ -177,7 +177,7 @@ TEST_F(CDPageTest, OggOutputWithItsDialog) {
     auto page = MakePage();
     page->Format()->setCurrentIndex(1);
     QString shown;
-    CCDPage::SetDialogRunner([&](QDialog& d) {
+    platform::InstallDialogRunner([&](QDialog& d) {
         shown = d.objectName();
         auto* ogg = dynamic_cast<COggOptionsDlg*>(&d);
         if (!ogg)
