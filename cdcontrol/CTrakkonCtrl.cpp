@@ -324,8 +324,10 @@ HRESULT CTrakkonCtrl::Invoke(DISPID id, std::uint16_t flags, std::vector<Variant
         return boolResult(SetID3Tag(s[0], t[0], t[1], t[2], t[3], t[4], s[1], s[2]));
     }
     case DISPID_ABOUTBOX:
-        // The control has no windows of its own here.
-        return E_NOTIMPL;
+        // Drawn by the host, modal to its window.
+        if (ControlSite* site = Site())
+            site->ShowAboutBox("About Trakkon", "Trakkon Version 1.0");
+        return S_OK;
     default:
         return DISP_E_MEMBERNOTFOUND;
     }

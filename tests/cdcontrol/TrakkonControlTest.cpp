@@ -6,10 +6,14 @@
 #include "TrakkonIds.h"
 
 #include "ComponentRegistry.h"
+#include "ControlDialogs.h"
 #include "ControlHost.h"
+#include "Services.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -253,6 +257,20 @@ TEST_F(TrakkonControlTest, TrackEnumerator) {
     host.Release();
     EXPECT_EQ(E_UNEXPECTED, clone->Skip(1));
     EXPECT_EQ(E_UNEXPECTED, clone->Next(1, out, &fetched));
+}
+
+TEST_F(TrakkonControlTest, AboutBoxIsShownByTheHost) {
+    QStringList shown;
+    const platform::DialogRunner previous = platform::InstallDialogRunner([&](QDialog& d) {
+        shown
+            << d.windowTitle()
+            << d.findChild<QLabel*>(QString::number(platform::CControlAboutDlg::IDC_TEXT))->text();
+        return QDialog::Accepted;
+    });
+    std::vector<Variant> none;
+    EXPECT_EQ(S_OK, host.Dispatch()->Invoke(DISPID_ABOUTBOX, DISPATCH_METHOD, none, nullptr));
+    platform::InstallDialogRunner(previous);
+    EXPECT_EQ(shown, QStringList({"About Trakkon", "Trakkon Version 1.0"}));
 }
 
 TEST_F(TrakkonControlTest, DiscStatusAndRefreshWithoutADisc) {
