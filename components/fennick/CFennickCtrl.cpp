@@ -10,10 +10,13 @@
 #include "Overlay.h"
 #include "PrxProfile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
@@ -34,8 +37,11 @@ class CNameList final : public IDispatch {
     AUTOMATION_REFCOUNTED
 public:
     enum class Kind { Profiles, Compressors };
-    CNameList(Kind kind, std::vector<std::string> names, std::vector<bool> settings = {})
-        : kind_(kind), names_(std::move(names)), settings_(std::move(settings)) {
+    // showPage: the property page of the compressor at an index; true when
+    // it has one (video compressors only).
+    CNameList(Kind kind, std::vector<std::string> names,
+              std::function<bool(std::int16_t)> showPage = {})
+        : kind_(kind), names_(std::move(names)), showPage_(std::move(showPage)) {
         ModuleLocks()++;
     }
 
@@ -77,12 +83,13 @@ public:
                 return S_OK;
             }
             case dispid::CompressorShowPropertyPage: {
-                // The control has no window of its own: its compressors keep
-                // the settings chosen for them, and no page is shown.
                 std::int16_t index = 0;
                 if (HRESULT hr = a.I2(0, index); Failed(hr))
                     return hr;
-                SetResult(result, Variant::Bool(false));
+                const bool shown = showPage_ && index >= 0 &&
+                                   static_cast<std::size_t>(index) < names_.size() &&
+                                   showPage_(index);
+                SetResult(result, Variant::Bool(shown));
                 return S_OK;
             }
             default:
@@ -107,7 +114,7 @@ private:
 
     Kind kind_;
     std::vector<std::string> names_;
-    std::vector<bool> settings_;
+    std::function<bool(std::int16_t)> showPage_;
 };
 
 std::string FolderOf(const std::string& path) {
@@ -160,6 +167,12 @@ public:
     HRESULT Invoke(DISPID id, std::uint16_t flags, std::vector<Variant>& args,
                    Variant* result) override;
 
+    // The property page of a video compressor with a setting worth
+    // changing; its value is kept for the following writes.
+    bool ShowCompressorPage(std::int16_t index);
+    // The setting of an encoder, as last chosen; none for encoders without.
+    std::optional<PropertySetting> CompressorSetting(const std::string& encoder) const;
+
 protected:
     HRESULT OnDestroy() override {
         StopWorker(true);
@@ -190,6 +203,8 @@ private:
     std::int32_t customMpegType_ = 0;
 
     std::optional<InputClip> videoIn_, audioIn_;
+    // Compressor settings chosen on their property pages, by encoder.
+    std::map<std::string, int> compressorSetting_;
 
     // The write: one at a time, on its own thread.
     std::thread worker_;
@@ -301,14 +316,16 @@ HRESULT CFennickCtrl::Invoke(DISPID id, std::uint16_t flags, std::vector<Variant
     case dispid::VideoCompressors:
     case dispid::AudioCompressors: {
         std::vector<std::string> names;
-        std::vector<bool> settings;
         for (const Compressor& c :
-             id == dispid::VideoCompressors ? VideoCompressors() : AudioCompressors()) {
+             id == dispid::VideoCompressors ? VideoCompressors() : AudioCompressors())
             names.push_back(c.name);
-            settings.push_back(c.hasSettings);
-        }
-        ComPtr<IDispatch> list =
-            ComPtr<IDispatch>::Attach(new CNameList(CNameList::Kind::Compressors, names, settings));
+        std::function<bool(std::int16_t)> showPage;
+        if (id == dispid::VideoCompressors)
+            showPage = [self = ComPtr<CFennickCtrl>(this)](std::int16_t index) {
+                return self->ShowCompressorPage(index);
+            };
+        ComPtr<IDispatch> list = ComPtr<IDispatch>::Attach(
+            new CNameList(CNameList::Kind::Compressors, names, std::move(showPage)));
         SetResult(result, Variant::Dispatch(list.Get()));
         return S_OK;
     }
@@ -498,6 +515,35 @@ bool CFennickCtrl::CheckOutput(const std::string& output) {
     return true;
 }
 
+std::optional<PropertySetting> CFennickCtrl::CompressorSetting(const std::string& encoder) const {
+    PropertySetting s;
+    if (encoder == "mpeg4" || encoder == "msmpeg4v2" || encoder == "mjpeg")
+        s = {"Quantiser (1 finest, 31 smallest file)", 1, 31, encoder == "mjpeg" ? 3 : 4};
+    else if (encoder == "libx264")
+        s = {"Constant rate factor (0 finest, 51 smallest file)", 0, 51, 23};
+    else
+        return std::nullopt;
+    if (auto it = compressorSetting_.find(encoder); it != compressorSetting_.end())
+        s.value = it->second;
+    return s;
+}
+
+bool CFennickCtrl::ShowCompressorPage(std::int16_t index) {
+    const auto& list = VideoCompressors();
+    if (index < 0 || static_cast<std::size_t>(index) >= list.size())
+        return false;
+    const Compressor& c = list[static_cast<std::size_t>(index)];
+    std::optional<PropertySetting> setting = CompressorSetting(c.encoder);
+    ControlSite* site = Site();
+    if (!setting || !site)
+        return false;
+    std::vector<PropertySetting> page{*setting};
+    if (!site->ShowPropertyPage(c.name + " Properties", page))
+        return false;
+    compressorSetting_[c.encoder] = std::clamp(page[0].value, setting->minimum, setting->maximum);
+    return true;
+}
+
 bool CFennickCtrl::BuildVideoSpec(WriteSpec& spec) {
     if (!videoIn_) {
         SetLastError("no video input has been set");
@@ -600,13 +646,14 @@ bool CFennickCtrl::BuildVideoSpec(WriteSpec& spec) {
                 return false;
             }
             v.encoder = vcs[static_cast<std::size_t>(videoCompressorIndex_)].encoder;
+            const std::optional<PropertySetting> setting = CompressorSetting(v.encoder);
             if (v.encoder == "mpeg4" || v.encoder == "msmpeg4v2")
-                v.qscale = 4;
+                v.qscale = setting->value;
             else if (v.encoder == "mjpeg") {
-                v.qscale = 3;
+                v.qscale = setting->value;
                 v.pixFmt = "yuvj420p";
             } else if (v.encoder == "libx264")
-                v.options = {{"preset", "veryfast"}, {"crf", "23"}};
+                v.options = {{"preset", "veryfast"}, {"crf", std::to_string(setting->value)}};
         } else {
             v.encoder = "rawvideo";
             v.pixFmt = "bgr24";

@@ -44,24 +44,24 @@ std::vector<Compressor> Present(std::initializer_list<Compressor> wanted) {
 
 const std::vector<Compressor>& VideoCompressors() {
     static const std::vector<Compressor> list = Present({
-        {"MPEG-4 Part 2", "mpeg4", true},
-        {"Microsoft MPEG-4 v2", "msmpeg4v2", true},
-        {"Motion JPEG", "mjpeg", true},
-        {"HuffYUV", "huffyuv", false},
-        {"FFV1", "ffv1", false},
-        {"H.264", "libx264", true},
+        {"MPEG-4 Part 2", "mpeg4"},
+        {"Microsoft MPEG-4 v2", "msmpeg4v2"},
+        {"Motion JPEG", "mjpeg"},
+        {"HuffYUV", "huffyuv"},
+        {"FFV1", "ffv1"},
+        {"H.264", "libx264"},
     });
     return list;
 }
 
 const std::vector<Compressor>& AudioCompressors() {
     static const std::vector<Compressor> list = Present({
-        {"PCM", "pcm_s16le", false},
-        {"MP3", "libmp3lame", true},
-        {"MP2", "mp2", true},
-        {"AC-3", "ac3", true},
-        {"Microsoft ADPCM", "adpcm_ms", false},
-        {"IMA ADPCM", "adpcm_ima_wav", false},
+        {"PCM", "pcm_s16le"},
+        {"MP3", "libmp3lame"},
+        {"MP2", "mp2"},
+        {"AC-3", "ac3"},
+        {"Microsoft ADPCM", "adpcm_ms"},
+        {"IMA ADPCM", "adpcm_ima_wav"},
     });
     return list;
 }

@@ -26,7 +26,6 @@ int DefaultVideoProfile();
 struct Compressor {
     std::string name;    // shown in the lists
     std::string encoder; // libavcodec encoder name
-    bool hasSettings = false;
 };
 
 // Only the encoders present in the FFmpeg the control runs on.

@@ -839,6 +839,10 @@ void Writer::EmitSilence(int samples) {
 // ---- encoding and muxing -----------------------------------------------------
 
 void Writer::Encode(AVCodecContext* enc, AVStream* st, AVFrame* frame) {
+    // A fixed quantiser is read from each picture, not from the encoder's
+    // settings: without it the encoder falls back to its finest one.
+    if (frame && (enc->flags & AV_CODEC_FLAG_QSCALE))
+        frame->quality = enc->global_quality;
     int rc = avcodec_send_frame(enc, frame);
     if (rc == AVERROR_EOF)
         return; // already flushed

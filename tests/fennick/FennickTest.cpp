@@ -3,14 +3,19 @@
 
 #include "FennickTestSupport.h"
 
+#include "ControlDialogs.h"
 #include "FennickIds.h"
 #include "PrxProfile.h"
+#include "Services.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QProcess>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -130,7 +135,6 @@ TEST(FennickLists, ProfilesAndCompressors) {
     for (short i = 0; i < vc.GetCount(); ++i) {
         vnames << vc.NameAt(i);
         EXPECT_EQ(vc.IndexOfName(vc.NameAt(i)), i);
-        EXPECT_FALSE(vc.ShowPropertyPage(i));
     }
     for (short i = 0; i < ac.GetCount(); ++i)
         anames << ac.NameAt(i);
@@ -471,6 +475,72 @@ TEST(FennickVideo, AviCompressedSoundAndSeparateAudioInput) {
     // The separate sound: the tone's rate and channels, not the video's.
     EXPECT_EQ(Num(a, "sample_rate"), 44100);
     EXPECT_EQ(Num(a, "channels"), 2);
+}
+
+TEST(FennickVideo, CompressorPagesKeepTheirSettingForTheNextWrites) {
+    ControlFixture f;
+    const CFennickCompressors vc = f.control.GetVideoCompressors();
+    const short mpeg4 = vc.IndexOfName(QStringLiteral("MPEG-4 Part 2"));
+    ASSERT_GE(mpeg4, 0);
+    // The page's answer: the value typed, then OK or Cancel.
+    QStringList captions;
+    int typed = 0;
+    bool confirm = true;
+    const platform::DialogRunner previous = platform::InstallDialogRunner([&](QDialog& d) {
+        captions << d.windowTitle();
+        auto& page = dynamic_cast<platform::CPropertyPageDlg&>(d);
+        page.Field(0)->setValue(typed);
+        return confirm ? QDialog::Accepted : QDialog::Rejected;
+    });
+    // Lossless compressors have nothing to set.
+    for (const char* none : {"HuffYUV", "FFV1"})
+        EXPECT_FALSE(vc.ShowPropertyPage(vc.IndexOfName(QLatin1String(none)))) << none;
+    EXPECT_FALSE(vc.ShowPropertyPage(-1));
+    EXPECT_FALSE(vc.ShowPropertyPage(vc.GetCount()));
+    EXPECT_TRUE(captions.isEmpty());
+
+    QTemporaryDir dir;
+    auto write = [&](const QString& name) {
+        const QString out = dir.filePath(name);
+        f.control.ClearInputs();
+        f.control.SetOutputKind(fennick::kAvi);
+        f.control.SetOutputWidth(320);
+        f.control.SetOutputHeight(240);
+        f.control.SetOutputFrameRate(25);
+        f.control.SetVideoCompressorOn(true);
+        f.control.SetVideoCompressorIndex(mpeg4);
+        f.control.SetAudioCompressorOn(false);
+        f.control.SetVideoInput(AvFile(), 0, 2, 0);
+        f.finished = 0;
+        EXPECT_TRUE(f.control.WriteVideoFile(out)) << f.control.GetLastError().toStdString();
+        EXPECT_TRUE(f.WaitFinished());
+        // The picture's share of the file: the sum of its packets.
+        QProcess probe;
+        probe.start(QStringLiteral("ffprobe"),
+                    {"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=size", "-of",
+                     "csv=p=0", out});
+        probe.waitForFinished();
+        qint64 bytes = 0;
+        for (const QByteArray& line : probe.readAllStandardOutput().split('\n'))
+            bytes += line.trimmed().toLongLong();
+        return bytes;
+    };
+    typed = 2;
+    EXPECT_TRUE(vc.ShowPropertyPage(mpeg4));
+    const qint64 fine = write(QStringLiteral("fine.avi"));
+    typed = 31;
+    EXPECT_TRUE(vc.ShowPropertyPage(mpeg4));
+    const qint64 coarse = write(QStringLiteral("coarse.avi"));
+    // Cancel keeps the coarse setting.
+    typed = 2;
+    confirm = false;
+    EXPECT_TRUE(vc.ShowPropertyPage(mpeg4));
+    const qint64 again = write(QStringLiteral("again.avi"));
+    platform::InstallDialogRunner(previous);
+
+    EXPECT_EQ(captions.value(0), QStringLiteral("MPEG-4 Part 2 Properties"));
+    EXPECT_LT(coarse * 2, fine);
+    EXPECT_EQ(again, coarse);
 }
 
 TEST(FennickVideo, FitModesOnATestPattern) {
