@@ -39,7 +39,12 @@ void CPageTabCtrl::CreatePages() {
 
 void CPageTabCtrl::LayOut() {
     bar_->setGeometry(0, 0, width(), bar_->sizeHint().height());
-    const QRect header = bar_->count() > 0 ? bar_->tabRect(0) : QRect(0, 0, 0, 20);
+    QRect header = bar_->count() > 0 ? bar_->tabRect(0) : QRect(0, 0, 0, 20);
+    // Before the window has its final width, a bar switched to a later tab
+    // may be scrolled to show it; the pages go where the first header sits
+    // unscrolled.
+    if (header.left() < 0)
+        header.moveLeft(0);
     const QRect client = rect();
     for (QWidget* p : pages_) {
         if (!p)
