@@ -1,4 +1,5 @@
 #include "CAudioPage.h"
+#include "UiPost.h"
 
 #include "CAudioSettingsDlg.h"
 #include "CFolderChooser.h"
@@ -248,8 +249,7 @@ CAudioPage::CAudioPage(QWidget* parent) : QWidget(parent) {
         if (QThread::currentThread() == thread())
             OnWriteFinished();
         else
-            QMetaObject::invokeMethod(
-                this, [this] { OnWriteFinished(); }, Qt::QueuedConnection);
+            platform::PostToUiThread(this, [this] { OnWriteFinished(); });
     };
     media_.Create(std::move(events));
 }

@@ -1,4 +1,5 @@
 #include "CCDPage.h"
+#include "UiPost.h"
 
 #include "RipOptionsDlg.h"
 
@@ -173,13 +174,10 @@ CCDPage::CCDPage(QWidget* parent) : QWidget(parent), ripQueue_(kRipQueueSize, -1
         host_.Create(trakkon::CLSID_Trakkon, [self](DISPID id, std::vector<Variant>& args) {
             if (!self)
                 return;
-            QMetaObject::invokeMethod(
-                self.data(),
-                [self, id, args] {
-                    if (self)
-                        self->OnControlEvent(id, args);
-                },
-                Qt::QueuedConnection);
+            platform::PostToUiThread(self.data(), [self, id, args] {
+                if (self)
+                    self->OnControlEvent(id, args);
+            });
         });
     if (Succeeded(hr))
         trakkon_.Attach(host_.Dispatch());

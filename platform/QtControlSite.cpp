@@ -1,4 +1,5 @@
 #include "QtControlSite.h"
+#include "UiPost.h"
 
 #include "ControlDialogs.h"
 #include "Services.h"
@@ -17,7 +18,7 @@ QtControlSite::~QtControlSite() {
 
 void QtControlSite::Post(std::function<void()> fn) {
     // Queued to this object's thread; dropped if the site is gone by then.
-    QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+    PostToUiThread(this, std::move(fn));
 }
 
 void QtControlSite::SetTimer(unsigned id, unsigned milliseconds, std::function<void()> tick) {

@@ -11,12 +11,21 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
-#include <QProcess>
+#include <QSocketNotifier>
 #include <QTextStream>
+#include <QTimer>
 #include <QUrl>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -124,51 +133,137 @@ public:
     }
 };
 
+// Outside programs are started with fork and exec and watched through a
+// process file descriptor. (QProcess starts children through a clone that
+// shares the parent's memory until exec, which hides the parent's later
+// synchronisation from the thread checker.)
 class RealProcess final : public Process {
 public:
     RealProcess(const QString& program, const QStringList& args, std::function<void()> onFinished)
-        : onFinished_(std::move(onFinished)) {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.setStandardOutputFile(QProcess::nullDevice());
-        QObject::connect(&process_, &QProcess::finished, &process_,
-                         [this](int, QProcess::ExitStatus) { Finish(); });
-        QObject::connect(&process_, &QProcess::errorOccurred, &process_,
-                         [this](QProcess::ProcessError e) {
-                             if (e == QProcess::FailedToStart)
-                                 Finish();
-                         });
-        process_.start(program, args);
+        : onFinished_(std::move(onFinished)), program_(program) {
+        std::vector<QByteArray> bytes{QFile::encodeName(program)};
+        for (const QString& a : args)
+            bytes.push_back(QFile::encodeName(a));
+        std::vector<char*> argv;
+        for (QByteArray& b : bytes)
+            argv.push_back(b.data());
+        argv.push_back(nullptr);
+        const bool searchPath = !program.contains(QLatin1Char('/'));
+
+        int report[2];
+        if (::pipe2(report, O_CLOEXEC) != 0) {
+            startError_ = errno;
+            Finish();
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // The child: no input, output discarded, errors to ours.
+            const int null = ::open("/dev/null", O_RDWR);
+            if (null >= 0) {
+                ::dup2(null, 0);
+                ::dup2(null, 1);
+            }
+            if (searchPath)
+                ::execvp(argv[0], argv.data());
+            else
+                ::execv(argv[0], argv.data());
+            const int e = errno;
+            [[maybe_unused]] const ssize_t n = ::write(report[1], &e, sizeof e);
+            ::_exit(127);
+        }
+        ::close(report[1]);
+        if (pid_ < 0) {
+            startError_ = errno;
+            ::close(report[0]);
+            Finish();
+            return;
+        }
+        // The pipe closes on a successful exec; otherwise it carries errno.
+        int e = 0;
+        ssize_t n;
+        do
+            n = ::read(report[0], &e, sizeof e);
+        while (n < 0 && errno == EINTR);
+        ::close(report[0]);
+        if (n == static_cast<ssize_t>(sizeof e)) {
+            startError_ = e;
+            Reap(true);
+            return;
+        }
+        pidfd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+        if (pidfd_ >= 0) {
+            notifier_ = std::make_unique<QSocketNotifier>(pidfd_, QSocketNotifier::Read);
+            QObject::connect(notifier_.get(), &QSocketNotifier::activated, &context_,
+                             [this] { Reap(false); });
+        } else {
+            // Kernels without process descriptors: look now and then.
+            poll_.setInterval(20);
+            QObject::connect(&poll_, &QTimer::timeout, &context_, [this] { Reap(false); });
+            poll_.start();
+        }
     }
     ~RealProcess() override {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished(1000);
+        if (pid_ > 0 && !exited_) {
+            ::kill(pid_, SIGKILL);
+            Reap(true);
         }
+        if (pidfd_ >= 0)
+            ::close(pidfd_);
     }
     bool IsRunning() const override { return !finished_; }
     bool Succeeded() const override {
-        return finished_ && process_.error() != QProcess::FailedToStart &&
-               process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
+        return finished_ && startError_ == 0 && WIFEXITED(status_) && WEXITSTATUS(status_) == 0;
     }
     QString ErrorText() const override {
-        if (process_.error() == QProcess::FailedToStart)
-            return QStringLiteral("the program could not be started (%1)").arg(process_.program());
-        if (process_.exitStatus() == QProcess::CrashExit)
+        if (startError_ != 0)
+            return QStringLiteral("the program could not be started (%1: %2)")
+                .arg(program_, QString::fromLocal8Bit(std::strerror(startError_)));
+        if (WIFSIGNALED(status_))
             return QStringLiteral("the program crashed");
-        return QStringLiteral("the program ended with exit code %1").arg(process_.exitCode());
+        return QStringLiteral("the program ended with exit code %1").arg(WEXITSTATUS(status_));
     }
-    void Kill() override { process_.kill(); }
+    void Kill() override {
+        if (pid_ > 0 && !exited_)
+            ::kill(pid_, SIGKILL);
+    }
 
 private:
+    void Reap(bool block) {
+        if (pid_ <= 0 || exited_)
+            return;
+        int status = 0;
+        pid_t r;
+        do
+            r = ::waitpid(pid_, &status, block ? 0 : WNOHANG);
+        while (r < 0 && errno == EINTR);
+        if (r == 0)
+            return; // still running
+        exited_ = true;
+        status_ = r == pid_ ? status : 0;
+        if (notifier_)
+            notifier_->setEnabled(false);
+        poll_.stop();
+        Finish();
+    }
     void Finish() {
         if (finished_)
             return;
         finished_ = true;
         if (onFinished_)
-            QMetaObject::invokeMethod(&process_, onFinished_, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(&context_, onFinished_, Qt::QueuedConnection);
     }
-    QProcess process_;
+
+    QObject context_;
     std::function<void()> onFinished_;
+    QString program_;
+    pid_t pid_ = -1;
+    int pidfd_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    QTimer poll_;
+    int status_ = 0;
+    int startError_ = 0;
+    bool exited_ = false;
     bool finished_ = false;
 };
 

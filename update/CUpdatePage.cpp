@@ -1,4 +1,5 @@
 #include "CUpdatePage.h"
+#include "UiPost.h"
 
 #include "FetchWebFile.h"
 #include "Look.h"
@@ -321,9 +322,8 @@ void CUpdatePage::CheckForNewVersion() {
         } catch (const std::exception&) {
             result = 0;
         }
-        QMetaObject::invokeMethod(
-            this, [this, result, fileError] { OnFetchDone(result, fileError); },
-            Qt::QueuedConnection);
+        platform::PostToUiThread(this,
+                                 [this, result, fileError] { OnFetchDone(result, fileError); });
     });
 }
 

@@ -7,12 +7,12 @@
 #include "ComponentRegistry.h"
 #include "Paths.h"
 #include "Recorders.h"
+#include "RunProgram.h"
 #include "Services.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -35,16 +35,13 @@ void UseRealControl() {
 }
 
 int RunProgram(const QString& program, const QStringList& args, QString* out, QString* err) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForStarted(10000))
-        return -1;
-    p.waitForFinished(120000);
+    QByteArray o, e;
+    const int rc = testsupport::RunProgram(program, args, &o, &e);
     if (out)
-        *out = QString::fromUtf8(p.readAllStandardOutput());
+        *out = QString::fromUtf8(o);
     if (err)
-        *err = QString::fromUtf8(p.readAllStandardError());
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        *err = QString::fromUtf8(e);
+    return rc;
 }
 
 void MakeTone(const QString& path, double seconds, int rate, int channels) {
@@ -89,11 +86,12 @@ Probe ProbeAudio(const QString& path) {
     }
     // Decode to count the samples: container headers of some formats only
     // estimate the length.
-    QProcess dec;
-    dec.start(QStringLiteral("ffmpeg"), {"-v", "error", "-i", path, "-map", "0:a:0", "-f", "s16le",
-                                         "-ac", "1", "-ar", QString::number(p.sampleRate), "-"});
-    dec.waitForFinished(120000);
-    const qint64 bytes = dec.readAllStandardOutput().size();
+    QByteArray pcm;
+    testsupport::RunProgram(QStringLiteral("ffmpeg"),
+                            {"-v", "error", "-i", path, "-map", "0:a:0", "-f", "s16le", "-ac", "1",
+                             "-ar", QString::number(p.sampleRate), "-"},
+                            &pcm);
+    const qint64 bytes = pcm.size();
     if (p.sampleRate > 0)
         p.duration = static_cast<double>(bytes) / 2.0 / p.sampleRate;
     p.ok = !p.codec.isEmpty();

@@ -6,6 +6,7 @@
 #include "ControlDialogs.h"
 #include "FennickIds.h"
 #include "PrxProfile.h"
+#include "RunProgram.h"
 #include "Services.h"
 
 #include <QDialog>
@@ -14,7 +15,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QProcess>
 #include <QSpinBox>
 #include <QTemporaryDir>
 
@@ -515,13 +515,13 @@ TEST(FennickVideo, CompressorPagesKeepTheirSettingForTheNextWrites) {
         EXPECT_TRUE(f.control.WriteVideoFile(out)) << f.control.GetLastError().toStdString();
         EXPECT_TRUE(f.WaitFinished());
         // The picture's share of the file: the sum of its packets.
-        QProcess probe;
-        probe.start(QStringLiteral("ffprobe"),
-                    {"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=size", "-of",
-                     "csv=p=0", out});
-        probe.waitForFinished();
+        QByteArray sizes;
+        testsupport::RunProgram(QStringLiteral("ffprobe"),
+                                {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                 "packet=size", "-of", "csv=p=0", out},
+                                &sizes);
         qint64 bytes = 0;
-        for (const QByteArray& line : probe.readAllStandardOutput().split('\n'))
+        for (const QByteArray& line : sizes.split('\n'))
             bytes += line.trimmed().toLongLong();
         return bytes;
     };

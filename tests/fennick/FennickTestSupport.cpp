@@ -2,6 +2,7 @@
 
 #include "ComponentRegistry.h"
 
+#include "RunProgram.h"
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -11,7 +12,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -27,16 +27,14 @@ QString FixtureDir() {
 }
 
 QByteArray Run(const QString& program, const QStringList& args, bool* ok = nullptr) {
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(120000);
-    const bool good = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    QByteArray out, err;
+    const bool good = testsupport::RunProgram(program, args, &out, &err, 120000) == 0;
     if (ok)
         *ok = good;
     if (!good)
         ADD_FAILURE() << program.toStdString() << " " << args.join(' ').toStdString() << ": "
-                      << p.readAllStandardError().toStdString();
-    return p.readAllStandardOutput();
+                      << err.toStdString();
+    return out;
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 //               [--channels N] [--rate HZ] [--ogg MIN NOM MAX]
 
 #include "CTrakkon.h"
+#include "UiPost.h"
 
 #include "ComponentRegistry.h"
 #include "ControlHost.h"
@@ -94,23 +95,17 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "Ripping: %d%%\n", percent);
             }
         } else if (id == trakkon::EVENTID_EndRip) {
-            QMetaObject::invokeMethod(
-                &app,
-                [&] {
-                    exitCode = 0;
-                    app.exit(0);
-                },
-                Qt::QueuedConnection);
+            platform::PostToUiThread(&app, [&] {
+                exitCode = 0;
+                app.exit(0);
+            });
         } else if (id == trakkon::EVENTID_RipFailed) {
             const int why = args.empty() ? 0 : args[0].AsI4();
-            QMetaObject::invokeMethod(
-                &app,
-                [&, why] {
-                    std::fprintf(stderr, "trakkon-cli: rip failed: %s\n", FailureText(why));
-                    exitCode = 4;
-                    app.exit(4);
-                },
-                Qt::QueuedConnection);
+            platform::PostToUiThread(&app, [&, why] {
+                std::fprintf(stderr, "trakkon-cli: rip failed: %s\n", FailureText(why));
+                exitCode = 4;
+                app.exit(4);
+            });
         }
     });
     if (Failed(hr)) {
