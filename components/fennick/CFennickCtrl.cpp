@@ -181,9 +181,9 @@ protected:
 
 private:
     HRESULT Property(DISPID id, std::uint16_t flags, DispatchArgs& a, Variant* result);
-    bool StartWrite(WriteSpec spec);
+    bool StartWrite(WritePlan plan);
     bool CheckOutput(const std::string& output);
-    bool BuildVideoSpec(WriteSpec& spec);
+    bool BuildVideoPlan(WritePlan& plan);
     void SetOverlay(const std::string& path, int left, int top, std::uint32_t key, int level);
     // Aborts the running write. Waits for its thread when told to; otherwise
     // only briefly, leaving the rest of its clean-up to it.
@@ -399,15 +399,15 @@ HRESULT CFennickCtrl::Invoke(DISPID id, std::uint16_t flags, std::vector<Variant
             SetResult(result, Variant::Bool(false));
             return S_OK;
         }
-        WriteSpec spec;
-        spec.output = output;
-        spec.format = "wav";
-        spec.writeAudio = true;
-        spec.audioIn = audioIn_ ? audioIn_ : videoIn_;
-        spec.audio.encoder = bytes == 1 ? "pcm_u8" : "pcm_s16le";
-        spec.audio.channels = channels;
-        spec.audio.sampleRate = rate;
-        SetResult(result, Variant::Bool(StartWrite(std::move(spec))));
+        WritePlan plan;
+        plan.output = output;
+        plan.format = "wav";
+        plan.writeAudio = true;
+        plan.audioIn = audioIn_ ? audioIn_ : videoIn_;
+        plan.audio.encoder = bytes == 1 ? "pcm_u8" : "pcm_s16le";
+        plan.audio.channels = channels;
+        plan.audio.sampleRate = rate;
+        SetResult(result, Variant::Bool(StartWrite(std::move(plan))));
         return S_OK;
     }
     case dispid::WriteMediaAudioFile: {
@@ -422,23 +422,23 @@ HRESULT CFennickCtrl::Invoke(DISPID id, std::uint16_t flags, std::vector<Variant
             return S_OK;
         }
         const MediaProfile& p = profiles[static_cast<std::size_t>(index)];
-        WriteSpec spec;
-        spec.output = output;
-        spec.format = "asf";
-        spec.writeAudio = true;
-        spec.audioIn = audioIn_ ? audioIn_ : videoIn_;
-        spec.audio.encoder = "wmav2";
-        spec.audio.channels = p.channels;
-        spec.audio.sampleRate = p.sampleRate;
-        spec.audio.bitRate = p.audioKbps * 1000LL;
-        SetResult(result, Variant::Bool(StartWrite(std::move(spec))));
+        WritePlan plan;
+        plan.output = output;
+        plan.format = "asf";
+        plan.writeAudio = true;
+        plan.audioIn = audioIn_ ? audioIn_ : videoIn_;
+        plan.audio.encoder = "wmav2";
+        plan.audio.channels = p.channels;
+        plan.audio.sampleRate = p.sampleRate;
+        plan.audio.bitRate = p.audioKbps * 1000LL;
+        SetResult(result, Variant::Bool(StartWrite(std::move(plan))));
         return S_OK;
     }
     case dispid::WriteVideoFile: {
-        WriteSpec spec;
-        if (HRESULT hr = a.Str(0, spec.output); Failed(hr))
+        WritePlan plan;
+        if (HRESULT hr = a.Str(0, plan.output); Failed(hr))
             return hr;
-        const bool ok = BuildVideoSpec(spec) && StartWrite(std::move(spec));
+        const bool ok = BuildVideoPlan(plan) && StartWrite(std::move(plan));
         SetResult(result, Variant::Bool(ok));
         return S_OK;
     }
@@ -544,28 +544,28 @@ bool CFennickCtrl::ShowCompressorPage(std::int16_t index) {
     return true;
 }
 
-bool CFennickCtrl::BuildVideoSpec(WriteSpec& spec) {
+bool CFennickCtrl::BuildVideoPlan(WritePlan& plan) {
     if (!videoIn_) {
         SetLastError("no video input has been set");
         return false;
     }
-    spec.videoIn = videoIn_;
-    spec.audioIn = audioIn_;
-    spec.writeVideo = true;
-    spec.writeAudio = true;
-    VideoSettings& v = spec.video;
-    AudioSettings& au = spec.audio;
+    plan.videoIn = videoIn_;
+    plan.audioIn = audioIn_;
+    plan.writeVideo = true;
+    plan.writeAudio = true;
+    VideoSettings& v = plan.video;
+    AudioSettings& au = plan.audio;
     const int kind = outputKind_;
     if (kind >= kVcdPal && kind <= kDvdNtsc) {
         const DiscPreset& p = kDiscPresets[kind];
-        spec.format = p.format;
-        spec.silenceWithoutAudio = true;
-        spec.maxDelay = 700000;
-        spec.muxOptions = {{"packetsize", p.packetSize}};
+        plan.format = p.format;
+        plan.silenceWithoutAudio = true;
+        plan.maxDelay = 700000;
+        plan.muxOptions = {{"packetsize", p.packetSize}};
         if (*p.muxRate)
-            spec.muxOptions.push_back({"muxrate", p.muxRate});
+            plan.muxOptions.push_back({"muxrate", p.muxRate});
         if (*p.preload)
-            spec.muxOptions.push_back({"preload", p.preload});
+            plan.muxOptions.push_back({"preload", p.preload});
         v.encoder = p.vcodec;
         v.width = p.width;
         v.height = p.height;
@@ -589,9 +589,9 @@ bool CFennickCtrl::BuildVideoSpec(WriteSpec& spec) {
     }
     if (kind == kCustomMpeg) {
         const bool mpeg2 = customMpegType_ == 1;
-        spec.format = mpeg2 ? "vob" : "mpeg";
-        spec.silenceWithoutAudio = true;
-        spec.maxDelay = 700000;
+        plan.format = mpeg2 ? "vob" : "mpeg";
+        plan.silenceWithoutAudio = true;
+        plan.maxDelay = 700000;
         v.encoder = mpeg2 ? "mpeg2video" : "mpeg1video";
         v.width = outputWidth_ > 0 ? outputWidth_ : 352;
         v.height = outputHeight_ > 0 ? outputHeight_ : 288;
@@ -621,7 +621,7 @@ bool CFennickCtrl::BuildVideoSpec(WriteSpec& spec) {
         return true;
     }
     if (kind == kAvi) {
-        spec.format = "avi";
+        plan.format = "avi";
         v.width = outputWidth_ > 0 ? outputWidth_ : 320;
         v.height = outputHeight_ > 0 ? outputHeight_ : 240;
         if (outputFrameRate_ > 0 && outputFrameRate_ <= 240) {
@@ -678,7 +678,7 @@ bool CFennickCtrl::BuildVideoSpec(WriteSpec& spec) {
         return true;
     }
     if (kind == kWmv) {
-        spec.format = "asf";
+        plan.format = "asf";
         v.encoder = "wmv2";
         au.encoder = "wmav2";
         if (!mediaProfileFile_.empty()) {
@@ -688,8 +688,8 @@ bool CFennickCtrl::BuildVideoSpec(WriteSpec& spec) {
                 SetLastError(error);
                 return false;
             }
-            spec.writeVideo = prx.video.has_value();
-            spec.writeAudio = prx.audio.has_value();
+            plan.writeVideo = prx.video.has_value();
+            plan.writeAudio = prx.audio.has_value();
             if (prx.video) {
                 const PrxVideoStream& pv = *prx.video;
                 v.width = pv.width;
@@ -714,9 +714,9 @@ bool CFennickCtrl::BuildVideoSpec(WriteSpec& spec) {
                 au.sampleRate = prx.audio->sampleRate;
                 au.channels = prx.audio->channels;
             }
-            if (!spec.writeVideo) {
-                spec.videoIn.reset();
-                spec.audioIn = audioIn_ ? audioIn_ : videoIn_;
+            if (!plan.writeVideo) {
+                plan.videoIn.reset();
+                plan.audioIn = audioIn_ ? audioIn_ : videoIn_;
             }
             return true;
         }
@@ -729,9 +729,9 @@ bool CFennickCtrl::BuildVideoSpec(WriteSpec& spec) {
         const MediaProfile& p = profiles[static_cast<std::size_t>(index)];
         if (!p.hasVideo) {
             // An audio-only profile: the WMV file carries the sound alone.
-            spec.writeVideo = false;
-            spec.videoIn.reset();
-            spec.audioIn = audioIn_ ? audioIn_ : videoIn_;
+            plan.writeVideo = false;
+            plan.videoIn.reset();
+            plan.audioIn = audioIn_ ? audioIn_ : videoIn_;
         }
         v.width = p.width;
         v.height = p.height;
@@ -748,23 +748,23 @@ bool CFennickCtrl::BuildVideoSpec(WriteSpec& spec) {
     return false;
 }
 
-bool CFennickCtrl::StartWrite(WriteSpec spec) {
+bool CFennickCtrl::StartWrite(WritePlan plan) {
     if (busy_.load()) {
         SetLastError("a write is already running");
         return false;
     }
-    if (!spec.videoIn && !spec.audioIn) {
+    if (!plan.videoIn && !plan.audioIn) {
         SetLastError("no input has been set");
         return false;
     }
-    if (!CheckOutput(spec.output))
+    if (!CheckOutput(plan.output))
         return false;
     if (worker_.joinable())
         worker_.join(); // the previous write has delivered its end already
     SetLastError("");
     abort_.store(false);
     busy_.store(true);
-    currentTemp_ = TemporaryNameFor(spec.output);
+    currentTemp_ = TemporaryNameFor(plan.output);
     {
         std::lock_guard lock(doneMutex_);
         workerDone_ = false;
@@ -772,7 +772,7 @@ bool CFennickCtrl::StartWrite(WriteSpec spec) {
     const std::uint64_t job = ++job_;
     ControlSite* site = Site();
     ComPtr<CFennickCtrl> self(this);
-    worker_ = std::thread([this, self, site, job, spec = std::move(spec)]() mutable {
+    worker_ = std::thread([this, self, site, job, plan = std::move(plan)]() mutable {
         // Events reach the host's user-interface thread through its site; a
         // write aborted in the meantime delivers nothing more.
         auto deliver = [this, self, site, job](std::function<void()> fire) {
@@ -797,7 +797,7 @@ bool CFennickCtrl::StartWrite(WriteSpec spec) {
             return overlay_;
         };
         std::string error;
-        const bool ok = RunWrite(spec, hooks, error);
+        const bool ok = RunWrite(plan, hooks, error);
         if (!ok && !abort_.load())
             SetLastError(error);
         deliver([this] {

@@ -183,7 +183,7 @@ void CopyCodedSideData(const AVCodecContext* enc, AVStream* st) {
 
 class Writer {
 public:
-    Writer(const WriteSpec& spec, const WriteHooks& hooks) : spec_(spec), hooks_(hooks) {}
+    Writer(const WritePlan& plan, const WriteHooks& hooks) : plan_(plan), hooks_(hooks) {}
     ~Writer() { Cleanup(); }
 
     void Run();
@@ -210,7 +210,7 @@ private:
 
     bool Aborted() const { return hooks_.abort && hooks_.abort->load(std::memory_order_relaxed); }
 
-    const WriteSpec& spec_;
+    const WritePlan& plan_;
     const WriteHooks& hooks_;
     std::string temp_;
 
@@ -248,26 +248,26 @@ private:
 
 void Writer::OpenInputs() {
     const std::atomic<bool>* abort = hooks_.abort;
-    if (spec_.writeVideo) {
-        if (!spec_.videoIn)
+    if (plan_.writeVideo) {
+        if (!plan_.videoIn)
             Fail("no video input has been set");
         vsrc_ = std::make_unique<Source>();
-        vsrc_->Open(*spec_.videoIn, AVMEDIA_TYPE_VIDEO, abort);
+        vsrc_->Open(*plan_.videoIn, AVMEDIA_TYPE_VIDEO, abort);
         if (vsrc_->stream < 0)
-            Fail("\"" + spec_.videoIn->path + "\" has no video");
+            Fail("\"" + plan_.videoIn->path + "\" has no video");
         if (vsrc_->stop - vsrc_->start <= 0)
             Fail("the video clip is empty");
     }
-    if (spec_.writeAudio) {
-        const InputClip* clip = spec_.audioIn ? &*spec_.audioIn : nullptr;
-        if (!clip && spec_.videoIn)
-            clip = &*spec_.videoIn;
+    if (plan_.writeAudio) {
+        const InputClip* clip = plan_.audioIn ? &*plan_.audioIn : nullptr;
+        if (!clip && plan_.videoIn)
+            clip = &*plan_.videoIn;
         if (!clip)
             Fail("no audio input has been set");
         asrc_ = std::make_unique<Source>();
         asrc_->Open(*clip, AVMEDIA_TYPE_AUDIO, abort);
         if (asrc_->stream < 0) {
-            if (!spec_.writeVideo)
+            if (!plan_.writeVideo)
                 Fail("\"" + clip->path + "\" has no sound");
             asrc_.reset(); // no sound: silence or a video-only file
         } else if (asrc_->stop - asrc_->start <= 0) {
@@ -278,13 +278,13 @@ void Writer::OpenInputs() {
 }
 
 void Writer::OpenOutput() {
-    Check(avformat_alloc_output_context2(&out_, nullptr, spec_.format.c_str(), temp_.c_str()),
+    Check(avformat_alloc_output_context2(&out_, nullptr, plan_.format.c_str(), temp_.c_str()),
           "cannot create the output");
-    if (spec_.maxDelay >= 0)
-        out_->max_delay = static_cast<int>(spec_.maxDelay);
+    if (plan_.maxDelay >= 0)
+        out_->max_delay = static_cast<int>(plan_.maxDelay);
     if (vsrc_)
         SetUpVideo();
-    if (spec_.writeAudio && (asrc_ || !vsrc_ || spec_.silenceWithoutAudio))
+    if (plan_.writeAudio && (asrc_ || !vsrc_ || plan_.silenceWithoutAudio))
         SetUpAudio();
 
     AVIOInterruptCB cb{&OutputInterrupted, const_cast<std::atomic<bool>*>(hooks_.abort)};
@@ -292,7 +292,7 @@ void Writer::OpenOutput() {
     if (rc < 0)
         Fail("cannot create \"" + temp_ + "\": " + AvError(rc));
     AVDictionary* opts = nullptr;
-    for (const auto& [k, v] : spec_.muxOptions)
+    for (const auto& [k, v] : plan_.muxOptions)
         av_dict_set(&opts, k.c_str(), v.c_str(), 0);
     const int hrc = avformat_write_header(out_, &opts);
     av_dict_free(&opts);
@@ -300,7 +300,7 @@ void Writer::OpenOutput() {
 }
 
 void Writer::SetUpVideo() {
-    const VideoSettings& vs = spec_.video;
+    const VideoSettings& vs = plan_.video;
     const AVCodec* codec = avcodec_find_encoder_by_name(vs.encoder.c_str());
     if (!codec)
         Fail("the video encoder " + vs.encoder + " is not available");
@@ -398,7 +398,7 @@ void Writer::SetUpVideo() {
     chain += buf;
     // The fit is worked out on the shapes the pictures are shown in: the
     // source's pixels and the output's need not be square (disc formats).
-    const int fit = spec_.videoIn->fit;
+    const int fit = plan_.videoIn->fit;
     const double srcAspect = dec->width * av_q2d(sar) / dec->height;
     const double dstAspect = width * av_q2d(outSar) / height;
     const auto even = [](double v) {
@@ -461,7 +461,7 @@ void Writer::SetUpVideo() {
 }
 
 void Writer::SetUpAudio() {
-    const AudioSettings& as = spec_.audio;
+    const AudioSettings& as = plan_.audio;
     const AVCodec* codec = avcodec_find_encoder_by_name(as.encoder.c_str());
     if (!codec)
         Fail("the audio encoder " + as.encoder + " is not available");
@@ -858,7 +858,7 @@ void Writer::Encode(AVCodecContext* enc, AVStream* st, AVFrame* frame) {
         if (rc < 0) {
             if (Aborted())
                 Fail("aborted");
-            Fail("cannot write \"" + spec_.output + "\": " + AvError(rc));
+            Fail("cannot write \"" + plan_.output + "\": " + AvError(rc));
         }
     }
 }
@@ -879,7 +879,7 @@ void Writer::Progress(bool force) {
 }
 
 void Writer::Run() {
-    temp_ = TemporaryNameFor(spec_.output);
+    temp_ = TemporaryNameFor(plan_.output);
     opkt_ = av_packet_alloc();
     if (!opkt_)
         Fail("out of memory");
@@ -904,11 +904,11 @@ void Writer::Run() {
     Check(av_write_trailer(out_), "cannot finish the file");
     const int rc = avio_closep(&out_->pb);
     if (rc < 0 || (out_->pb && out_->pb->error < 0))
-        Fail("cannot write \"" + spec_.output + "\": " + AvError(rc));
+        Fail("cannot write \"" + plan_.output + "\": " + AvError(rc));
     if (Aborted())
         Fail("aborted");
-    if (std::rename(temp_.c_str(), spec_.output.c_str()) != 0)
-        Fail("cannot rename the finished file to \"" + spec_.output + "\"");
+    if (std::rename(temp_.c_str(), plan_.output.c_str()) != 0)
+        Fail("cannot rename the finished file to \"" + plan_.output + "\"");
     temp_.clear();
     Progress(true);
 }
@@ -935,8 +935,8 @@ void Writer::Cleanup() {
 
 } // namespace
 
-bool RunWrite(const WriteSpec& spec, const WriteHooks& hooks, std::string& error) {
-    Writer writer(spec, hooks);
+bool RunWrite(const WritePlan& plan, const WriteHooks& hooks, std::string& error) {
+    Writer writer(plan, hooks);
     try {
         writer.Run();
         error.clear();

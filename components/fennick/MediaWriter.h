@@ -47,7 +47,7 @@ struct AudioSettings {
     std::int64_t bitRate = 0;
 };
 
-struct WriteSpec {
+struct WritePlan {
     std::string output;
     std::string format; // muxer name
     Options muxOptions;
@@ -72,7 +72,7 @@ struct WriteHooks {
 
 // Runs the write on the calling thread. False with a reason on failure or
 // abort; the output is then left as it was before (no partial file).
-bool RunWrite(const WriteSpec& spec, const WriteHooks& hooks, std::string& error);
+bool RunWrite(const WritePlan& plan, const WriteHooks& hooks, std::string& error);
 
 // The temporary name a write uses before its rename.
 std::string TemporaryNameFor(const std::string& output);

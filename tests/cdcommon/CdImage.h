@@ -15,7 +15,7 @@ namespace cdtest {
 inline constexpr int kSectorBytes = 2352;
 inline constexpr int kValuesPerSector = kSectorBytes / 2;
 
-struct TrackSpec {
+struct TrackLayout {
     bool audio = true;
     int sectors = 150; // from INDEX 01 to the next track's pregap
     int pregap = 0;    // sectors of silence before INDEX 01 (INDEX 00)
@@ -42,7 +42,7 @@ inline std::string Msf(int sector) {
     return buf;
 }
 
-inline CdImage WriteImage(const std::string& dir, const std::vector<TrackSpec>& tracks,
+inline CdImage WriteImage(const std::string& dir, const std::vector<TrackLayout>& tracks,
                           const std::string& dataName = "tracks_data.img",
                           const std::string& cueName = "disc.cue") {
     CdImage img;
@@ -51,35 +51,35 @@ inline CdImage WriteImage(const std::string& dir, const std::vector<TrackSpec>& 
     std::string cue = "FILE \"" + dataName + "\" BINARY\n";
     int sector = 0;
     for (size_t t = 0; t < tracks.size(); ++t) {
-        const TrackSpec& spec = tracks[t];
+        const TrackLayout& layout = tracks[t];
         char head[64];
         std::snprintf(head, sizeof head, "  TRACK %02zu %s\n", t + 1,
-                      spec.audio ? "AUDIO" : "MODE1/2352");
+                      layout.audio ? "AUDIO" : "MODE1/2352");
         cue += head;
-        if (spec.pregap > 0) {
+        if (layout.pregap > 0) {
             cue += "    INDEX 00 " + Msf(sector) + "\n";
-            img.values.resize(img.values.size() + spec.pregap * kValuesPerSector, 0);
-            sector += spec.pregap;
+            img.values.resize(img.values.size() + layout.pregap * kValuesPerSector, 0);
+            sector += layout.pregap;
         }
         cue += "    INDEX 01 " + Msf(sector) + "\n";
         img.starts.push_back(sector);
-        const size_t n = static_cast<size_t>(spec.sectors) * kValuesPerSector;
+        const size_t n = static_cast<size_t>(layout.sectors) * kValuesPerSector;
         const size_t base = img.values.size();
         img.values.resize(base + n);
         for (size_t i = 0; i < n / 2; ++i) {
-            if (spec.audio) {
+            if (layout.audio) {
                 const double ts = static_cast<double>(i) / 44100.0;
                 const double env = 0.6 + 0.4 * std::sin(2 * M_PI * 1.3 * ts);
                 img.values[base + 2 * i] =
-                    static_cast<std::int16_t>(9000 * env * std::sin(2 * M_PI * spec.freq * ts));
+                    static_cast<std::int16_t>(9000 * env * std::sin(2 * M_PI * layout.freq * ts));
                 img.values[base + 2 * i + 1] = static_cast<std::int16_t>(
-                    7000 * env * std::sin(2 * M_PI * spec.freq * 1.5 * ts + 0.3));
+                    7000 * env * std::sin(2 * M_PI * layout.freq * 1.5 * ts + 0.3));
             } else {
                 img.values[base + 2 * i] = static_cast<std::int16_t>(0x5A5A + i);
                 img.values[base + 2 * i + 1] = static_cast<std::int16_t>(0x1234 ^ i);
             }
         }
-        sector += spec.sectors;
+        sector += layout.sectors;
     }
     img.starts.push_back(sector);
     std::ofstream(img.cue) << cue;
@@ -90,7 +90,7 @@ inline CdImage WriteImage(const std::string& dir, const std::vector<TrackSpec>& 
 }
 
 // Two audio tracks with a data track between them; the third has a pregap.
-inline std::vector<TrackSpec> MixedDisc() {
+inline std::vector<TrackLayout> MixedDisc() {
     return {{true, 225, 0, 440}, {false, 150, 0, 0}, {true, 150, 75, 660}};
 }
 

@@ -334,7 +334,7 @@ bool isValidLevel(int level) {
     return level == 1000 || level == 2000 || level == 3000 || level == 4000;
 }
 
-std::vector<FilterSpec> filtersForLevel(Level level) {
+std::vector<FilterSetup> filtersForLevel(Level level) {
     switch (level) {
     case Level::Fast:
         return {};
@@ -410,10 +410,10 @@ void FrameEncoder::encode(const std::int32_t* samples, std::size_t blocks, const
             }
         }
 
-        const auto specs = filtersForLevel(level_);
+        const auto setups = filtersForLevel(level_);
         for (unsigned c = 0; c < coded; ++c) {
             filters_[c].clear();
-            for (const auto& s : specs)
+            for (const auto& s : setups)
                 filters_[c].push_back(std::make_unique<NNFilter>(s.order, s.shift));
             for (auto it = filters_[c].rbegin(); it != filters_[c].rend(); ++it)
                 (*it)->compress(work_[c].data(), blocks);

@@ -22,11 +22,11 @@ bool isValidLevel(int level);
 
 // Orders and fixed-point shifts of the NN filters of a level, in decoder order
 // (the encoder applies them last to first). Fast uses none.
-struct FilterSpec {
+struct FilterSetup {
     int order;
     int shift;
 };
-std::vector<FilterSpec> filtersForLevel(Level level);
+std::vector<FilterSetup> filtersForLevel(Level level);
 
 class NNFilter;
 
