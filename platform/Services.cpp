@@ -137,17 +137,24 @@ public:
 // process file descriptor. (QProcess starts children through a clone that
 // shares the parent's memory until exec, which hides the parent's later
 // synchronisation from the thread checker.)
+} // namespace
+
+ProcessArgv::ProcessArgv(const QString& program, const QStringList& args) {
+    bytes_.push_back(QFile::encodeName(program));
+    for (const QString& a : args)
+        bytes_.push_back(QFile::encodeName(a));
+    for (QByteArray& b : bytes_)
+        pointers_.push_back(b.data());
+    pointers_.push_back(nullptr);
+}
+
+namespace {
+
 class RealProcess final : public Process {
 public:
     RealProcess(const QString& program, const QStringList& args, std::function<void()> onFinished)
         : onFinished_(std::move(onFinished)), program_(program) {
-        std::vector<QByteArray> bytes{QFile::encodeName(program)};
-        for (const QString& a : args)
-            bytes.push_back(QFile::encodeName(a));
-        std::vector<char*> argv;
-        for (QByteArray& b : bytes)
-            argv.push_back(b.data());
-        argv.push_back(nullptr);
+        ProcessArgv argv(program, args);
         const bool searchPath = !program.contains(QLatin1Char('/'));
 
         int report[2];
@@ -165,9 +172,9 @@ public:
                 ::dup2(null, 1);
             }
             if (searchPath)
-                ::execvp(argv[0], argv.data());
+                ::execvp(argv.Get()[0], argv.Get());
             else
-                ::execv(argv[0], argv.data());
+                ::execv(argv.Get()[0], argv.Get());
             const int e = errno;
             [[maybe_unused]] const ssize_t n = ::write(report[1], &e, sizeof e);
             ::_exit(127);

@@ -3,11 +3,13 @@
 // file choosers, the shell's "open", system shut-down and outside processes.
 // The program installs the real ones; tests install recorders.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QDialog;
 class QWidget;
@@ -62,6 +64,18 @@ public:
     virtual bool Succeeded() const = 0;
     virtual QString ErrorText() const = 0;
     virtual void Kill() = 0;
+};
+
+// The argument vector exec() takes for program and args, in the file-name
+// encoding; valid while this object lives.
+class ProcessArgv {
+public:
+    ProcessArgv(const QString& program, const QStringList& args);
+    char* const* Get() { return pointers_.data(); }
+
+private:
+    std::vector<QByteArray> bytes_;
+    std::vector<char*> pointers_;
 };
 
 class Processes {

@@ -1,5 +1,7 @@
 #include "RunProgram.h"
 
+#include "Services.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -39,13 +41,7 @@ QByteArray ReadAll(int fd) {
 
 int RunProgram(const QString& program, const QStringList& args, QByteArray* out, QByteArray* err,
                int timeoutMs) {
-    std::vector<QByteArray> bytes{QFile::encodeName(program)};
-    for (const QString& a : args)
-        bytes.push_back(QFile::encodeName(a));
-    std::vector<char*> argv;
-    for (QByteArray& b : bytes)
-        argv.push_back(b.data());
-    argv.push_back(nullptr);
+    platform::ProcessArgv argv(program, args);
 
     const int outFd = TempFile();
     const int errFd = TempFile();
@@ -58,7 +54,7 @@ int RunProgram(const QString& program, const QStringList& args, QByteArray* out,
             ::dup2(null, 0);
         ::dup2(outFd, 1);
         ::dup2(errFd, 2);
-        ::execvp(argv[0], argv.data());
+        ::execvp(argv.Get()[0], argv.Get());
         ::_exit(127);
     }
     int status = 0;
