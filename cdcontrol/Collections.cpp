@@ -41,6 +41,26 @@ HRESULT NewEnum(const IID& iid, const std::shared_ptr<ObjectList<T>>& list, Vari
     return S_OK;
 }
 
+// The collections' Item and _NewEnum: read-only properties.
+template <class T>
+HRESULT ItemProperty(std::uint16_t flags, DispatchArgs& a, const ObjectList<T>& list,
+                     Variant* result) {
+    if (!IsGet(flags))
+        return CTL_E_SETNOTSUPPORTED;
+    if (a.IsMissing(0))
+        return DISP_E_PARAMNOTFOUND;
+    SetResult(result, Variant::Dispatch(FindItem(list, a.At(0))));
+    return S_OK;
+}
+
+template <class T>
+HRESULT EnumProperty(std::uint16_t flags, const IID& iid,
+                     const std::shared_ptr<ObjectList<T>>& list, Variant* result) {
+    if (!IsGet(flags))
+        return CTL_E_SETNOTSUPPORTED;
+    return NewEnum(iid, list, result);
+}
+
 } // namespace
 
 HRESULT DispatchObject::QueryInterface(const IID& iid, void** object) {
@@ -175,16 +195,9 @@ HRESULT CCDRoms::Invoke(DISPID id, std::uint16_t flags, std::vector<Variant>& ar
         return S_OK;
     }
     case DISPID_CDRoms_Item:
-        if (!IsGet(flags))
-            return CTL_E_SETNOTSUPPORTED;
-        if (a.IsMissing(0))
-            return DISP_E_PARAMNOTFOUND;
-        SetResult(result, Variant::Dispatch(FindItem(*list_, a.At(0))));
-        return S_OK;
+        return ItemProperty(flags, a, *list_, result);
     case DISPID_NEWENUM:
-        if (!IsGet(flags))
-            return CTL_E_SETNOTSUPPORTED;
-        return NewEnum(IID_IEnumCDRoms, list_, result);
+        return EnumProperty(flags, IID_IEnumCDRoms, list_, result);
     default:
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -239,16 +252,9 @@ HRESULT CTracks::Invoke(DISPID id, std::uint16_t flags, std::vector<Variant>& ar
     case DISPID_Tracks_Count:
         return ReadOnly(flags, result, Variant::I2(Count()));
     case DISPID_Tracks_Item:
-        if (!IsGet(flags))
-            return CTL_E_SETNOTSUPPORTED;
-        if (a.IsMissing(0))
-            return DISP_E_PARAMNOTFOUND;
-        SetResult(result, Variant::Dispatch(FindItem(*list_, a.At(0))));
-        return S_OK;
+        return ItemProperty(flags, a, *list_, result);
     case DISPID_NEWENUM:
-        if (!IsGet(flags))
-            return CTL_E_SETNOTSUPPORTED;
-        return NewEnum(IID_IEnumTracks, list_, result);
+        return EnumProperty(flags, IID_IEnumTracks, list_, result);
     default:
         return DISP_E_MEMBERNOTFOUND;
     }
